@@ -1,0 +1,436 @@
+#include "app/frmMain.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+
+#include "app/Messages.h"
+#include "app/Twips.h"
+#include "app/frmAbout.h"
+#include "app/resource.h"
+#include "filefolder/clsFileFolder.h"
+#include "list/Columns.h"
+
+using namespace vorpa;
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"VorpaMainWindow";
+
+// Design of the window and the list, in twips.
+constexpr double kClientWidth = 11880, kClientHeight = 5550;
+constexpr double kListLeft = 90, kListTop = 30, kListWidth = 11700, kListHeight = 4785;
+
+}  // namespace
+
+int CurrentShiftState() {
+  int s = 0;
+  if (GetKeyState(VK_SHIFT) < 0) s |= 1;
+  if (GetKeyState(VK_CONTROL) < 0) s |= 2;
+  if (GetKeyState(VK_MENU) < 0) s |= 4;
+  return s;
+}
+
+frmMain::frmMain() = default;
+
+frmMain::~frmMain() {
+  if (hwnd_ && IsWindow(hwnd_)) DestroyWindow(hwnd_);
+  if (popup_) DestroyMenu(popup_);
+}
+
+frmMain::BusyScope::~BusyScope() {
+  if (--f_.busyDepth_ == 0 && f_.closePending_) {
+    f_.closePending_ = false;
+    if (f_.hwnd_) PostMessageW(f_.hwnd_, WM_CLOSE, 0, 0);
+  }
+}
+
+bool frmMain::Create(HINSTANCE instance, int showCommand, bool quitOnDestroy) {
+  quitOnDestroy_ = quitOnDestroy;
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  if (!GetClassInfoExW(instance, kClassName, &wc)) {
+    wc = WNDCLASSEXW{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = WndProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_VORPA));
+    wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_VORPA), IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszMenuName = MAKEINTRESOURCEW(IDR_MAINMENU);
+    wc.lpszClassName = kClassName;
+    if (!RegisterClassExW(&wc)) return false;
+  }
+  accel_ = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_ACCEL));
+
+  RECT r{0, 0, TwipsToPixels(kClientWidth), TwipsToPixels(kClientHeight)};
+  const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+  AdjustWindowRectEx(&r, style, TRUE, 0);
+  // The caption is set by Form_Load.
+  if (!CreateWindowExW(0, kClassName, L"", style, CW_USEDEFAULT, CW_USEDEFAULT, r.right - r.left,
+                       r.bottom - r.top, nullptr, nullptr, instance, this))
+    return false;
+  ShowWindow(hwnd_, showCommand);
+  UpdateWindow(hwnd_);
+  return true;
+}
+
+bool frmMain::TranslateAccel(MSG& msg) const {
+  return hwnd_ && accel_ && TranslateAcceleratorW(hwnd_, accel_, &msg);
+}
+
+clsFileFolder& frmMain::FileFolder() {
+  if (!objFileFolder) objFileFolder = std::make_unique<clsFileFolder>();
+  return *objFileFolder;
+}
+
+void frmMain::SetMousePointer(int pointer) {
+  mousePointer_ = pointer;
+  SetCursor(LoadCursorW(nullptr, pointer == 11 ? IDC_WAIT : IDC_ARROW));
+}
+
+bool frmMain::DoEvents() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(msg.wParam));  // leave it for the main loop
+      break;
+    }
+    if (!TranslateAccel(msg)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
+  return !closePending_ && hwnd_ && IsWindow(hwnd_);
+}
+
+// ---------------------------------------------------------------------------
+// Window procedures
+
+LRESULT CALLBACK frmMain::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  frmMain* self = reinterpret_cast<frmMain*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (msg == WM_NCCREATE) {
+    self = static_cast<frmMain*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+    self->hwnd_ = hwnd;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
+  // Nothing may be thrown across the window system.
+  try {
+    return self->HandleMessage(msg, wp, lp);
+  } catch (...) {
+    return DefWindowProcW(hwnd, msg, wp, lp);
+  }
+}
+
+LRESULT frmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_CREATE: {
+      const HINSTANCE inst = reinterpret_cast<CREATESTRUCTW*>(lp)->hInstance;
+      lstView = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+                                WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS,
+                                TwipsToPixels(kListLeft), TwipsToPixels(kListTop), TwipsToPixels(kListWidth),
+                                TwipsToPixels(kListHeight), hwnd_, reinterpret_cast<HMENU>(IDC_LSTVIEW), inst, nullptr);
+      if (!lstView) return -1;
+      ListView_SetExtendedListViewStyle(lstView, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_DOUBLEBUFFER);
+      SetWindowSubclass(lstView, ListProc, 1, reinterpret_cast<DWORD_PTR>(this));
+      popup_ = LoadMenuW(inst, MAKEINTRESOURCEW(IDR_POPUP));
+      mnuPop = popup_ ? GetSubMenu(popup_, 0) : nullptr;
+      Form_Load();
+      return 0;
+    }
+    case WM_SIZE:
+      Form_Resize();
+      return 0;
+    case WM_SETFOCUS:
+      if (lstView) SetFocus(lstView);
+      return 0;
+    case WM_COMMAND:
+      if (HIWORD(wp) <= 1 && lp == 0) OnCommand(LOWORD(wp));
+      return 0;
+    case WM_NOTIFY:
+      return OnNotify(reinterpret_cast<NMHDR*>(lp));
+    case WM_SETCURSOR:
+      if (mousePointer_ == 11) {
+        SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+        return TRUE;
+      }
+      break;
+    case WM_CLOSE:
+      OnClose();
+      return 0;
+    case WM_QUERYENDSESSION:
+      Form_QueryUnload();
+      return TRUE;
+    case WM_DESTROY:
+      RevokeListDrop();
+      if (lstView) RemoveWindowSubclass(lstView, ListProc, 1);
+      if (quitOnDestroy_) PostQuitMessage(0);
+      return 0;
+    case WM_NCDESTROY:
+      SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+      hwnd_ = nullptr;
+      lstView = nullptr;
+      break;
+    default:
+      break;
+  }
+  return DefWindowProcW(hwnd_, msg, wp, lp);
+}
+
+LRESULT CALLBACK frmMain::ListProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR ref) {
+  try {
+    return reinterpret_cast<frmMain*>(ref)->HandleListMessage(hwnd, msg, wp, lp);
+  } catch (...) {
+    return DefSubclassProc(hwnd, msg, wp, lp);
+  }
+}
+
+LRESULT frmMain::HandleListMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  const auto buttons = [](WPARAM w) {
+    return ((w & MK_LBUTTON) ? 1 : 0) | ((w & MK_RBUTTON) ? 2 : 0) | ((w & MK_MBUTTON) ? 4 : 0);
+  };
+  const double x = PixelsToTwips(GET_X_LPARAM(lp));
+  const double y = PixelsToTwips(GET_Y_LPARAM(lp));
+  switch (msg) {
+    case WM_KEYDOWN:
+      lstView_KeyDown(static_cast<int>(wp), CurrentShiftState());
+      break;  // the control's own handling of the key goes on
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN: {
+      const int button = msg == WM_LBUTTONDOWN ? 1 : msg == WM_RBUTTONDOWN ? 2 : 4;
+      lstView_MouseDown(button, CurrentShiftState(), x, y);
+      break;
+    }
+    case WM_MOUSEMOVE:
+      lstView_MouseMove(buttons(wp), CurrentShiftState(), x, y);
+      break;
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP: {
+      const int button = msg == WM_LBUTTONUP ? 1 : msg == WM_RBUTTONUP ? 2 : 4;
+      const LRESULT r = DefSubclassProc(hwnd, msg, wp, lp);
+      lstView_MouseUp(button, CurrentShiftState(), x, y);
+      return r;
+    }
+    case WM_SETCURSOR:
+      if (mousePointer_ == 11) {
+        SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+        return TRUE;
+      }
+      if (lstMousePointer == 15) {
+        SetCursor(LoadCursorW(nullptr, IDC_SIZEALL));
+        return TRUE;
+      }
+      break;
+    default:
+      break;
+  }
+  return DefSubclassProc(hwnd, msg, wp, lp);
+}
+
+LRESULT frmMain::OnNotify(NMHDR* hdr) {
+  if (!hdr || hdr->hwndFrom != lstView) return 0;
+  switch (hdr->code) {
+    case LVN_GETDISPINFOW: {
+      LVITEMW& item = reinterpret_cast<NMLVDISPINFOW*>(hdr)->item;
+      if ((item.mask & LVIF_TEXT) && item.iItem >= 0 && static_cast<size_t>(item.iItem) < rows.size()) {
+        // The control reads the text before the model can change again.
+        const std::wstring& text = rows[static_cast<size_t>(item.iItem)].Column(item.iSubItem);
+        item.pszText = text.empty() ? dispBuffer_ : const_cast<wchar_t*>(text.c_str());
+      }
+      return 0;
+    }
+    case LVN_ITEMCHANGED: {
+      const NMLISTVIEW* nm = reinterpret_cast<NMLISTVIEW*>(hdr);
+      if (syncingSelection_ || !(nm->uChanged & LVIF_STATE) || !((nm->uOldState ^ nm->uNewState) & LVIS_SELECTED))
+        return 0;
+      const bool on = (nm->uNewState & LVIS_SELECTED) != 0;
+      if (nm->iItem < 0) {
+        on ? rows.SelectAll() : rows.ClearSelection();
+      } else if (static_cast<size_t>(nm->iItem) < rows.size()) {
+        rows.SetSelected(static_cast<size_t>(nm->iItem), on);
+      }
+      return 0;
+    }
+    case LVN_ODSTATECHANGED: {
+      const NMLVODSTATECHANGE* nm = reinterpret_cast<NMLVODSTATECHANGE*>(hdr);
+      if (syncingSelection_ || !((nm->uOldState ^ nm->uNewState) & LVIS_SELECTED) || nm->iFrom < 0) return 0;
+      rows.SetSelectedRange(static_cast<size_t>(nm->iFrom), static_cast<size_t>(nm->iTo),
+                            (nm->uNewState & LVIS_SELECTED) != 0);
+      return 0;
+    }
+    case LVN_COLUMNCLICK:
+      lstView_ColumnClick(reinterpret_cast<NMLISTVIEW*>(hdr)->iSubItem + 1);
+      return 0;
+    case NM_DBLCLK:
+      lstView_DblClick();
+      return 0;
+    default:
+      return 0;
+  }
+}
+
+void frmMain::OnCommand(UINT id) {
+  switch (id) {
+    case IDM_OPEN: mnuOpen_Click(); break;
+    case IDM_EXCEL: mnuExcel_Click(); break;
+    case IDM_SAVE: mnuSave_Click(); break;
+    case IDM_CLOSE: mnuClose_Click(); break;
+    case IDM_ALLSELECT: mnuAllSelect_Click(); break;
+    case IDM_ALLNOTSELECT: mnuAllNotSelect_Click(); break;
+    case IDM_DEL: mnuDel_Click(); break;
+    case IDM_ALLDEL: mnuAllDel_Click(); break;
+    case IDM_FAVORITESDESKTOP0: mnuFavoritesDesktop_Click(0); break;
+    case IDM_FAVORITESDESKTOP1: mnuFavoritesDesktop_Click(1); break;
+    case IDM_NEWADD0: mnuNewAdd_Click(0); break;
+    case IDM_NEWADD1: mnuNewAdd_Click(1); break;
+    case IDM_SUBFOLDER0: mnuSubFolder_Click(0); break;
+    case IDM_SUBFOLDER1: mnuSubFolder_Click(1); break;
+    case IDM_VER: mnuVer_Click(); break;
+    case IDM_PALLSELECT: mnuPAllSelect_Click(); break;
+    case IDM_PALLNOTSELECT: mnuPAllNotSelect_Click(); break;
+    case IDM_PDEL: mnuPDel_Click(); break;
+    case IDM_PALLDEL: mnuPAllDel_Click(); break;
+    default: break;  // the two hidden File items have no action
+  }
+}
+
+void frmMain::OnClose() {
+  if (busy()) {
+    // A walk or drop is running below us on the stack: it stops at its next
+    // pump step, and the close is repeated when it has unwound.
+    closePending_ = true;
+    return;
+  }
+  Form_QueryUnload();
+  DestroyWindow(hwnd_);
+}
+
+// ---------------------------------------------------------------------------
+// Start-up, layout, closing
+
+void frmMain::Form_Load() {
+  SetWindowTextW(hwnd_, AppTitle().c_str());
+  RegisterListDrop();
+  ClearList(L"");
+}
+
+void frmMain::Form_Resize() {
+  if (!lstView || IsIconic(hwnd_)) return;
+  RECT rc;
+  GetClientRect(hwnd_, &rc);
+  const double width = std::max(0.0, PixelsToTwips(rc.right - rc.left) - 180);
+  const double height = std::max(0.0, PixelsToTwips(rc.bottom - rc.top) - 90);
+  MoveWindow(lstView, TwipsToPixels(kListLeft), TwipsToPixels(kListTop), TwipsToPixels(width),
+             TwipsToPixels(height), TRUE);
+}
+
+void frmMain::Form_QueryUnload() { objFileFolder.reset(); }
+
+void frmMain::mnuClose_Click() { SendMessageW(hwnd_, WM_CLOSE, 0, 0); }
+
+void frmMain::mnuVer_Click() { frmAbout::ShowModal(hwnd_); }
+
+// ---------------------------------------------------------------------------
+// Columns and the list view
+
+void frmMain::MakeColumns(std::wstring strFolder, bool blnAddMode) {
+  SetColumns(ApplyHeaderFolder(strListFolder, std::move(strFolder), blnAddMode));
+}
+
+void frmMain::ClearList(std::wstring strFolder) {
+  rows.Clear();
+  RefreshList();
+  MakeColumns(std::move(strFolder), false);
+}
+
+void frmMain::SetColumns(const std::wstring& thirdCaption) {
+  const ColumnWidths w = ComputeColumnWidths(ListWidthTwips());
+  SendMessageW(lstView, WM_SETREDRAW, FALSE, 0);
+  while (ListView_DeleteColumn(lstView, 0)) {
+  }
+  const std::wstring captions[3] = {kCaptionName, kCaptionUrl, thirdCaption};
+  const int widths[3] = {w.name, w.url, w.folder};
+  for (int i = 0; i < 3; ++i) {
+    LVCOLUMNW col{};
+    col.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+    col.fmt = LVCFMT_LEFT;
+    col.cx = TwipsToPixels(widths[i]);
+    col.pszText = const_cast<wchar_t*>(captions[i].c_str());
+    col.iSubItem = i;
+    SendMessageW(lstView, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&col));
+  }
+  SendMessageW(lstView, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(lstView, nullptr, TRUE);
+}
+
+double frmMain::ListWidthTwips() const {
+  RECT r{};
+  GetWindowRect(lstView, &r);
+  return PixelsToTwips(r.right - r.left);
+}
+
+std::wstring frmMain::ColumnCaption(int column) const {
+  wchar_t buf[1024] = {};
+  LVCOLUMNW col{};
+  col.mask = LVCF_TEXT;
+  col.pszText = buf;
+  col.cchTextMax = static_cast<int>(std::size(buf));
+  if (!SendMessageW(lstView, LVM_GETCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&col)))
+    return {};
+  return buf;
+}
+
+void frmMain::RefreshList() {
+  SendMessageW(lstView, LVM_SETITEMCOUNT, rows.size(), LVSICF_NOSCROLL);
+  InvalidateRect(lstView, nullptr, TRUE);
+}
+
+void frmMain::PushSelectionToView() {
+  syncingSelection_ = true;
+  LVITEMW item{};
+  item.stateMask = LVIS_SELECTED;
+  item.state = 0;
+  SendMessageW(lstView, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
+  const size_t n = rows.SelectedCount();
+  if (n > 0) {
+    item.state = LVIS_SELECTED;
+    if (n == rows.size()) {
+      SendMessageW(lstView, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
+    } else {
+      for (size_t i = 0; i < rows.size(); ++i)
+        if (rows.IsSelected(i))
+          SendMessageW(lstView, LVM_SETITEMSTATE, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
+    }
+  }
+  syncingSelection_ = false;
+}
+
+std::optional<size_t> frmMain::HitTest(int x, int y) const {
+  LVHITTESTINFO hit{};
+  hit.pt = {x, y};
+  const int i = static_cast<int>(SendMessageW(lstView, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+  if (i < 0 || !(hit.flags & LVHT_ONITEM) || static_cast<size_t>(i) >= rows.size()) return std::nullopt;
+  return static_cast<size_t>(i);
+}
+
+std::optional<size_t> frmMain::SelectedItem() const {
+  const int i = static_cast<int>(SendMessageW(lstView, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+  if (i < 0 || static_cast<size_t>(i) >= rows.size()) return std::nullopt;
+  return static_cast<size_t>(i);
+}
+
+// ---------------------------------------------------------------------------
+// Menu check marks
+
+bool frmMain::IsChecked(UINT id) const {
+  return (GetMenuState(GetMenu(hwnd_), id, MF_BYCOMMAND) & MF_CHECKED) != 0;
+}
+
+void frmMain::SetChecked(UINT id, bool checked) {
+  CheckMenuItem(GetMenu(hwnd_), id, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+}

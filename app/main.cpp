@@ -1,0 +1,28 @@
+#include <windows.h>
+#include <commctrl.h>
+#include <ole2.h>
+
+#include "app/frmMain.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+  // OLE for the list's drop target; common controls 6 for the list view.
+  const HRESULT ole = OleInitialize(nullptr);
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&icc);
+
+  int exitCode = 1;
+  {
+    frmMain form;
+    if (form.Create(instance, showCommand)) {
+      MSG msg;
+      while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (form.TranslateAccel(msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+      }
+      exitCode = static_cast<int>(msg.wParam);
+    }
+  }
+  if (SUCCEEDED(ole)) OleUninitialize();
+  return exitCode;
+}

@@ -1,0 +1,6 @@
+list(APPEND VORPA_WIN_SOURCES
+  app/main.cpp
+  app/frmMain.cpp
+  app/frmAbout.cpp
+  app/Messages.cpp
+)

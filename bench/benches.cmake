@@ -1,0 +1,16 @@
+# Benchmarks print ratios against a baseline measured in the same run.
+# Windows ones run under Wine (scripts/bench.sh); native ones run directly.
+function(vorpa_win_bench name)
+  if(WIN32)
+    add_executable(${name} ${ARGN})
+    target_link_libraries(${name} PRIVATE vorpa_app)
+    target_compile_options(${name} PRIVATE ${VORPA_WARNINGS})
+  endif()
+endfunction()
+function(vorpa_native_bench name)
+  if(NOT WIN32)
+    add_executable(${name} ${ARGN})
+    target_link_libraries(${name} PRIVATE vorpa_core)
+    target_compile_options(${name} PRIVATE ${VORPA_WARNINGS})
+  endif()
+endfunction()

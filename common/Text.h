@@ -1,0 +1,36 @@
+#pragma once
+// Text conversion and comparison. Text is wide inside the program; code-page
+// bytes appear only where a byte format is defined. On Windows these map to
+// the platform (MultiByteToWideChar, CompareStringEx); natively to iconv.
+#include <string>
+#include <string_view>
+
+namespace vorpa {
+
+inline constexpr unsigned kCodePageUtf7 = 65000;
+inline constexpr unsigned kCodePageUtf8 = 65001;
+inline constexpr unsigned kCodePageShiftJis = 932;
+
+// The system ANSI code page (932 on a Japanese system). Natively, 932 unless
+// the environment variable VORPA_ANSI_CODEPAGE names another.
+unsigned SystemAnsiCodePage();
+
+// Bytes in a code page to wide text. Bytes that do not decode become U+FFFD
+// (natively) or whatever the platform substitutes; never fails.
+std::wstring DecodeCodePage(std::string_view bytes, unsigned codePage);
+
+// Wide text to bytes in a code page. Characters that the code page cannot hold
+// become '?'; *lossless (if given) tells whether that happened.
+std::string EncodeCodePage(std::wstring_view text, unsigned codePage, bool* lossless = nullptr);
+
+// UTF-16 little-endian bytes (no byte-order mark) to wide text.
+std::wstring DecodeUtf16Le(std::string_view bytes);
+
+// Equality ignoring letter case, as file names compare on Windows.
+bool EqualsIgnoreCase(std::wstring_view a, std::wstring_view b);
+
+// Order for sorting list texts: case-insensitive and locale-aware, like the
+// list control's own comparison. <0, 0 or >0.
+int CompareForSort(std::wstring_view a, std::wstring_view b);
+
+}  // namespace vorpa

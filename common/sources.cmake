@@ -1,0 +1,5 @@
+if(WIN32)
+  list(APPEND VORPA_PORTABLE_SOURCES common/TextWin.cpp)
+else()
+  list(APPEND VORPA_PORTABLE_SOURCES common/TextPosix.cpp)
+endif()

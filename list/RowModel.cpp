@@ -1,0 +1,90 @@
+#include "list/RowModel.h"
+
+#include <algorithm>
+#include <numeric>
+
+#include "common/Text.h"
+
+namespace vorpa {
+
+void RowModel::Append(UrlEntry row) {
+  rows_.push_back(std::move(row));
+  selected_.push_back(0);
+}
+
+void RowModel::Insert(size_t index, UrlEntry row) {
+  index = std::min(index, rows_.size());
+  rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(index), std::move(row));
+  selected_.insert(selected_.begin() + static_cast<std::ptrdiff_t>(index), 0);
+}
+
+void RowModel::Clear() {
+  rows_.clear();
+  selected_.clear();
+}
+
+void RowModel::SetSelectedRange(size_t first, size_t last, bool on) {
+  if (rows_.empty() || first > last) return;
+  last = std::min(last, rows_.size() - 1);
+  std::fill(selected_.begin() + static_cast<std::ptrdiff_t>(first),
+            selected_.begin() + static_cast<std::ptrdiff_t>(last) + 1, on ? 1 : 0);
+}
+
+void RowModel::SelectAll() { std::fill(selected_.begin(), selected_.end(), 1); }
+
+void RowModel::ClearSelection() { std::fill(selected_.begin(), selected_.end(), 0); }
+
+size_t RowModel::SelectedCount() const {
+  return static_cast<size_t>(std::count(selected_.begin(), selected_.end(), 1));
+}
+
+size_t RowModel::FirstSelected() const {
+  return static_cast<size_t>(std::find(selected_.begin(), selected_.end(), 1) - selected_.begin());
+}
+
+void RowModel::RemoveSelected() {
+  size_t out = 0;
+  for (size_t i = 0; i < rows_.size(); ++i) {
+    if (selected_[i]) continue;
+    if (out != i) rows_[out] = std::move(rows_[i]);
+    ++out;
+  }
+  rows_.resize(out);
+  selected_.assign(out, 0);
+}
+
+void RowModel::SortByColumn(int column, bool descending) {
+  std::vector<size_t> order(rows_.size());
+  std::iota(order.begin(), order.end(), size_t{0});
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    const int c = CompareForSort(rows_[a].Column(column), rows_[b].Column(column));
+    return descending ? c > 0 : c < 0;
+  });
+  std::vector<UrlEntry> rows;
+  std::vector<uint8_t> selected;
+  rows.reserve(rows_.size());
+  selected.reserve(rows_.size());
+  for (size_t i : order) {
+    rows.push_back(std::move(rows_[i]));
+    selected.push_back(selected_[i]);
+  }
+  rows_ = std::move(rows);
+  selected_ = std::move(selected);
+}
+
+void RowModel::MoveSelectedBefore(size_t base) {
+  base = std::min(base, rows_.size());
+  std::vector<UrlEntry> rows;
+  rows.reserve(rows_.size());
+  // Unselected rows above the anchor, then the moved rows, then the rest.
+  for (size_t i = 0; i < base; ++i)
+    if (!selected_[i]) rows.push_back(std::move(rows_[i]));
+  for (size_t i = 0; i < rows_.size(); ++i)
+    if (selected_[i]) rows.push_back(std::move(rows_[i]));
+  for (size_t i = base; i < rows_.size(); ++i)
+    if (!selected_[i]) rows.push_back(std::move(rows_[i]));
+  rows_ = std::move(rows);
+  selected_.assign(rows_.size(), 0);
+}
+
+}  // namespace vorpa

@@ -1,0 +1,8 @@
+list(APPEND VORPA_PORTABLE_SOURCES
+  list/RowModel.cpp
+  list/Columns.cpp
+)
+list(APPEND VORPA_WIN_SOURCES
+  list/FolderScan.cpp
+  list/DropIntake.cpp
+)

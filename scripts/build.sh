@@ -1,0 +1,27 @@
+# Sourced by the run, test and bench scripts. Configures once and rebuilds
+# only what changed.
+VORPA_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+VORPA_BUILD="${VORPA_BUILD:-$VORPA_ROOT/build}"
+export VORPA_ROOT VORPA_BUILD
+
+vorpa_configure() { # dir, cmake args...
+  local dir=$1; shift
+  if [ ! -f "$dir/build.ninja" ]; then
+    cmake -S "$VORPA_ROOT" -B "$dir" -G Ninja "$@" >/dev/null
+  fi
+}
+
+# Windows build for an architecture (i686 or x86_64): folder build/win-ARCH.
+vorpa_build_win() { # arch, targets...
+  local arch=$1; shift
+  local dir="$VORPA_BUILD/win-$arch"
+  vorpa_configure "$dir" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$VORPA_ROOT/cmake/mingw-$arch.cmake"
+  cmake --build "$dir" --target "$@"
+}
+
+vorpa_build_native() { # targets...
+  local dir="$VORPA_BUILD/native"
+  vorpa_configure "$dir" -DCMAKE_BUILD_TYPE=Debug -DVORPA_SANITIZE=ON
+  cmake --build "$dir" --target "$@"
+}

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing need, and nothing when it is all there.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ clang libclang-rt-14-dev googletest
+  mingw-w64 libz-mingw-w64-dev
+  wine wine64 wine32:i386
+  xvfb xauth xdotool imagemagick fonts-ipafont-gothic
+  python3 python3-openpyxl
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}" >&2
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Runs every test: native unit tests (AddressSanitizer, UBSan), a short fuzz
+# run of the shortcut reader, then the Windows tests under Wine on Xvfb.
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+"$here/deps.sh"
+source "$here/build.sh"
+source "$here/wine-env.sh"
+
+logs="$VORPA_BUILD/test-logs"
+mkdir -p "$logs"
+status=0
+
+echo "== Native unit tests"
+vorpa_build_native vorpa_unittests
+"$VORPA_BUILD/native/vorpa_unittests" --gtest_brief=1 2>&1 | tee "$logs/native.txt" || status=1
+
+echo "== Fuzzing the shortcut reader briefly"
+fuzzdir="$VORPA_BUILD/fuzz"
+vorpa_configure "$fuzzdir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
+  -DCMAKE_CXX_COMPILER=clang++ -DVORPA_FUZZ=ON -DVORPA_TESTS=OFF -DVORPA_SANITIZE=ON
+cmake --build "$fuzzdir"
+for target in "$fuzzdir"/*_fuzz; do
+  [ -x "$target" ] || continue
+  name=$(basename "$target")
+  corpus="$VORPA_ROOT/tests/fuzz/corpus/${name%_fuzz}"
+  work="$fuzzdir/work-$name"; mkdir -p "$work"
+  if "$target" -max_total_time=20 -rss_limit_mb=1024 "$work" "$corpus" >"$logs/$name.txt" 2>&1; then
+    echo "$name: no crash in 20 s ($(grep -c . "$logs/$name.txt") log lines)"
+  else
+    echo "$name: FAILED, see $logs/$name.txt"; tail -30 "$logs/$name.txt"; status=1
+  fi
+done
+
+echo "== Windows build (product, i686)"
+vorpa_build_win i686 vorpa
+echo "== Windows tests under Wine ($VORPA_WIN_ARCH)"
+vorpa_build_win "$VORPA_WIN_ARCH" vorpa_wintests
+vorpa_wine_prefix
+(cd "$VORPA_BUILD/win-$VORPA_WIN_ARCH" &&
+  xvfb-run -a -s "-screen 0 1280x1024x24" "$WINE" ./vorpa_wintests.exe --gtest_brief=1) \
+  2>&1 | tee "$logs/wine.txt" || status=1
+"$WINESERVER" -k 2>/dev/null || true
+
+# One closing line for both runners.
+count() { sed -n "s/^\[  $1  \] \([0-9]*\) tests\?.*/\1/p" "$2" | tail -1; }
+passed=0; failed=0
+for log in "$logs/native.txt" "$logs/wine.txt"; do
+  p=$(count PASSED "$log"); f=$(count FAILED "$log")
+  passed=$((passed + ${p:-0})); failed=$((failed + ${f:-0}))
+  if [ -z "$p" ] && [ -z "$f" ]; then status=1; echo "no test summary in $log"; fi
+done
+[ "$failed" -gt 0 ] && status=1
+echo "$passed passed, $failed failed"
+exit $status
