@@ -141,6 +141,9 @@ class frmMain {
   // --- Output (output/CsvSave.cpp, output/ExcelExport.cpp) ---------------
   void mnuSave_Click();
   std::wstring MakeCsvText();
+  // Writes text from MakeCsvText as the file strFile, replacing an existing
+  // file only once the new one is complete; tells the user when it cannot.
+  bool SaveCsvText(const std::wstring& strFile, const std::wstring& strText);
   void mnuExcel_Click();
 
  private:
