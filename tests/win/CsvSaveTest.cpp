@@ -241,16 +241,26 @@ TEST_F(CsvSave, DialogStartsInTheProgramFolderAndCancelIsSilent) {
 
 TEST_F(CsvSave, NameTypedWithoutExtensionGetsCsv) {
   FillList();
-  const std::wstring typed = (dir.path() / L"liste").wstring();
-  DialogDriver driver([&](HWND dialog) {
-    SetWindowTextW(FileNameBox(dialog), typed.c_str());
-    Press(dialog, IDOK);
-  });
-  form().mnuSave_Click();
-  driver.Finish();
-  ASSERT_TRUE(driver.found);
-  EXPECT_EQ(Names(dir.path()), std::vector<std::wstring>{L"liste.CSV"});
-  EXPECT_EQ(ReadBytes(dir.path() / L"liste.CSV"), ExpectedBytes());
+  // With the CSV filter chosen and with "all files", where only the default
+  // extension of the dialog can supply it.
+  for (const int filter : {0, 1}) {
+    SCOPED_TRACE(filter);
+    const std::wstring typed = (dir.path() / (L"liste" + std::to_wstring(filter))).wstring();
+    DialogDriver driver([&](HWND dialog) {
+      const HWND types = GetDlgItem(dialog, cmb1);
+      SendMessageW(types, CB_SETCURSEL, filter, 0);
+      SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(cmb1, CBN_SELCHANGE), reinterpret_cast<LPARAM>(types));
+      SetWindowTextW(FileNameBox(dialog), typed.c_str());
+      Press(dialog, IDOK);
+    });
+    form().mnuSave_Click();
+    driver.Finish();
+    ASSERT_TRUE(driver.found);
+    const fs::path saved = typed + L".CSV";
+    EXPECT_TRUE(fs::exists(saved));
+    EXPECT_EQ(ReadBytes(saved), ExpectedBytes());
+  }
+  EXPECT_EQ(Names(dir.path()).size(), 2u);
   EXPECT_TRUE(messages.texts.empty());
 }
 
