@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -76,28 +77,47 @@ class Handle {
   HANDLE h_;
 };
 
-// Writes every byte to a new file; 0 or the error that stopped it.
-DWORD WriteNewFile(const std::wstring& path, const std::string& bytes) {
+// Writes a new file with what `fill` hands to its sink; 0 or the error that
+// stopped it.
+using FileFiller = std::function<bool(const CsvSink& sink, const std::function<bool()>& rewind)>;
+
+DWORD WriteNewFile(const std::wstring& path, const FileFiller& fill) {
   Handle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.ok()) return GetLastError();
-  size_t done = 0;
-  while (done < bytes.size()) {
-    // One write for any list that fits in a DWORD; larger ones in pieces.
-    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 0x40000000));
-    DWORD written = 0;
-    if (!WriteFile(file.get(), bytes.data() + done, chunk, &written, nullptr)) return GetLastError();
-    if (written != chunk) return ERROR_DISK_FULL;
-    done += written;
-  }
-  // A full disk or a lost network share may only show at the flush or close.
+  DWORD error = 0;
+  const bool filled = fill([&](std::string_view piece) {
+    while (!piece.empty()) {
+      const DWORD chunk = static_cast<DWORD>(std::min<size_t>(piece.size(), 0x40000000));
+      DWORD written = 0;
+      if (!WriteFile(file.get(), piece.data(), chunk, &written, nullptr)) {
+        error = GetLastError();
+        return false;
+      }
+      if (written != chunk) {
+        error = ERROR_DISK_FULL;
+        return false;
+      }
+      piece.remove_prefix(written);
+    }
+    return true;
+  }, [&] {
+    LARGE_INTEGER start{};
+    if (SetFilePointerEx(file.get(), start, nullptr, FILE_BEGIN) && SetEndOfFile(file.get())) return true;
+    error = GetLastError();
+    return false;
+  });
+  if (!filled) return error ? error : ERROR_NO_UNICODE_TRANSLATION;
+  // A full disk or a lost network share may only show at the flush or close,
+  // and the old file must not be replaced by one that never reached the disk.
   if (!FlushFileBuffers(file.get())) return GetLastError();
   if (!file.Close()) return GetLastError();
   return 0;
 }
 
-// Puts the bytes in place of `target` only after they are all on disk beside
-// it, so that a failed save leaves the old file as it was. 0 or an error.
-DWORD ReplaceFileContents(const std::wstring& target, const std::string& bytes) {
+// Puts the new contents in place of `target` only after they are all on disk
+// beside it, so that a failed save leaves the old file as it was. 0 or an
+// error.
+DWORD ReplaceFileContents(const std::wstring& target, const FileFiller& fill) {
   const DWORD attributes = GetFileAttributesW(target.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES) {
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return ERROR_ACCESS_DENIED;
@@ -114,7 +134,7 @@ DWORD ReplaceFileContents(const std::wstring& target, const std::string& bytes) 
     wchar_t name[64];
     swprintf(name, 64, L"\\~vorpa%lx-%x.tmp", GetCurrentProcessId(), ++counter);
     temp = folder + name;
-    error = WriteNewFile(temp, bytes);
+    error = WriteNewFile(temp, fill);
     if (error != 0 && error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) DeleteFileW(temp.c_str());
   }
   if (error != 0) return error;
@@ -158,15 +178,9 @@ std::wstring AskCsvPath(HWND owner) {
 }  // namespace
 
 void frmMain::mnuSave_Click() {
-  // The text is made before the dialog opens and without letting messages
-  // run: the file holds the list exactly as it stood when the command was
-  // chosen, whatever happens to the list while the dialog is up.
-  SetMousePointer(11);
-  const std::wstring text = MakeCsvText();
-  SetMousePointer(0);
   const std::wstring path = AskCsvPath(hwnd_);
   if (path.empty()) return;
-  SaveCsvText(path, text);
+  SaveCsvFile(path);
 }
 
 std::wstring frmMain::MakeCsvText() {
@@ -174,11 +188,20 @@ std::wstring frmMain::MakeCsvText() {
   return BuildCsvText(captions, rows.rows());
 }
 
-bool frmMain::SaveCsvText(const std::wstring& strFile, const std::wstring& strText) {
+bool frmMain::SaveCsvFile(const std::wstring& strFile) {
+  // The rows go straight from the list into the file, and no message runs
+  // from the first byte to the last: no command can change the list while
+  // it is written, and the save dialog before this was modal. So the file
+  // is the list as it stood when the command was chosen, without a second
+  // copy of a long list in memory.
   SetMousePointer(11);
-  const std::string bytes = EncodeCsvFile(strText, SystemAnsiCodePage());
+  const ColumnCaptions captions{ColumnCaption(0), ColumnCaption(1), ColumnCaption(2)};
+  const unsigned codePage = SystemAnsiCodePage();
   const bool existed = GetFileAttributesW(strFile.c_str()) != INVALID_FILE_ATTRIBUTES;
-  const DWORD error = bytes.empty() ? ERROR_NO_UNICODE_TRANSLATION : ReplaceFileContents(strFile, bytes);
+  const DWORD error = ReplaceFileContents(
+      strFile, [&](const CsvSink& sink, const std::function<bool()>& rewind) {
+        return WriteCsvFile(captions, rows.rows(), codePage, sink, rewind);
+      });
   SetMousePointer(0);
   if (error == 0) return true;
   std::wstring message = L"ファイルを保存できませんでした。\n" + strFile + L"\n\n" + SystemErrorText(error);

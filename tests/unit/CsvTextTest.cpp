@@ -18,7 +18,7 @@ const std::string kHeader932 =
     "\x83\x74\x83\x40\x83\x43\x83\x8B\x83\x70\x83\x58,\r\n";
 
 std::string FileBytes(const ColumnCaptions& captions, const std::vector<UrlEntry>& rows) {
-  return EncodeCsvFile(BuildCsvText(captions, rows), kCodePageShiftJis);
+  return BuildCsvFile(captions, rows, kCodePageShiftJis);
 }
 
 // Fields as a reader that follows RFC 4180 sees them.
@@ -129,4 +129,50 @@ TEST(CsvFile, TextThatFitsTheCodePageHasNoBom) {
   const std::string bytes = FileBytes(kPlainCaptions, {{L"ｱｲｳ", L"http://x/", L"C:\\"}});
   EXPECT_NE(bytes.substr(0, 3), "\xEF\xBB\xBF");
   EXPECT_NE(bytes.find("\xB1\xB2\xB3,http://x/,C:\\\r\n\r\n"), std::string::npos);
+}
+
+TEST(CsvFile, StreamedBytesEqualTheWholeTextConverted) {
+  // The one-pass writer against the plain conversion of MakeCsvText's text,
+  // in the code page, in UTF-8, and with fields longer than one piece.
+  const std::wstring longAscii(300000, L'a');
+  std::wstring longMixed;
+  for (int i = 0; i < 100000; ++i) longMixed += (i % 3 == 0) ? L"日\"" : L"ｱ,";
+  const std::vector<std::vector<UrlEntry>> lists{
+      {},
+      {{L"a,b", L"x\"y", L"\r\n"}, {L"日本語", L"ｶﾅ", L"\\パス"}},
+      {{longAscii, longMixed, L""}, {L"tail", L"t", L"t"}},
+      {{L"한국", L"\"é\"", L"😀"}, {longMixed, L"x", L""}},
+  };
+  for (size_t i = 0; i < lists.size(); ++i) {
+    const std::string expected = EncodeCsvFile(BuildCsvText(kPlainCaptions, lists[i]), kCodePageShiftJis);
+    EXPECT_EQ(BuildCsvFile(kPlainCaptions, lists[i], kCodePageShiftJis), expected) << i;
+    size_t pieces = 0;
+    std::string joined;
+    ASSERT_TRUE(WriteCsvFile(
+        kPlainCaptions, lists[i], kCodePageShiftJis,
+        [&](std::string_view piece) {
+          ++pieces;
+          joined.append(piece);
+          return true;
+        },
+        [&] {
+          joined.clear();
+          return true;
+        }));
+    EXPECT_EQ(joined, expected) << i;
+    EXPECT_GE(pieces, expected.size() / (256 * 1024)) << "handed on in pieces, not as one block";
+  }
+}
+
+TEST(CsvFile, ARefusedPieceStopsTheWriting) {
+  std::vector<UrlEntry> rows(20000, UrlEntry{L"name", L"http://example.com/" + std::wstring(40, L'p'), L"\\f"});
+  int calls = 0;
+  EXPECT_FALSE(WriteCsvFile(
+      kPlainCaptions, rows, kCodePageShiftJis, [&](std::string_view) { return ++calls < 2; }, [] { return true; }));
+  EXPECT_EQ(calls, 2);
+  // A file that cannot be started over fails rather than mixing encodings.
+  rows.push_back({L"한국", L"", L""});
+  calls = 0;
+  EXPECT_FALSE(WriteCsvFile(
+      kPlainCaptions, rows, kCodePageShiftJis, [&](std::string_view) { return ++calls > 0; }, [] { return false; }));
 }

@@ -150,7 +150,7 @@ TEST_F(CsvSave, WritesCodePage932AndReplacesAnOlderFileWhole) {
   FillList();
   const fs::path target = dir.path() / L"一覧.csv";
   WriteBytes(target, std::string(10000, 'x'));
-  EXPECT_TRUE(form().SaveCsvText(target.wstring(), form().MakeCsvText()));
+  EXPECT_TRUE(form().SaveCsvFile(target.wstring()));
   EXPECT_EQ(ReadBytes(target), ExpectedBytes());
   EXPECT_EQ(Names(dir.path()), std::vector<std::wstring>{L"一覧.csv"});
   EXPECT_TRUE(messages.texts.empty());
@@ -161,7 +161,7 @@ TEST_F(CsvSave, NameOutsideTheCodePageGivesUtf8WithBom) {
   form().rows.Append({L"한국어", L"http://kr.example/", L""});
   form().RefreshList();
   const fs::path target = dir.path() / L"k.csv";
-  ASSERT_TRUE(form().SaveCsvText(target.wstring(), form().MakeCsvText()));
+  ASSERT_TRUE(form().SaveCsvFile(target.wstring()));
   const std::string bytes = ReadBytes(target);
   EXPECT_EQ(bytes.substr(0, 3), "\xEF\xBB\xBF");
   EXPECT_NE(bytes.find("\xED\x95\x9C\xEA\xB5\xAD\xEC\x96\xB4,http://kr.example/,\r\n\r\n"), std::string::npos);
@@ -175,7 +175,7 @@ TEST_F(CsvSave, FailedSavesLeaveTheOldFileAndSaySo) {
     const fs::path target = dir.path() / L"readonly.csv";
     WriteBytes(target, old);
     SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_READONLY);
-    EXPECT_FALSE(form().SaveCsvText(target.wstring(), form().MakeCsvText()));
+    EXPECT_FALSE(form().SaveCsvFile(target.wstring()));
     SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(ReadBytes(target), old);
     ASSERT_EQ(messages.texts.size(), 1u);
@@ -190,7 +190,7 @@ TEST_F(CsvSave, FailedSavesLeaveTheOldFileAndSaySo) {
     WriteBytes(target, old);
     HANDLE lock = CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
-    EXPECT_FALSE(form().SaveCsvText(target.wstring(), form().MakeCsvText()));
+    EXPECT_FALSE(form().SaveCsvFile(target.wstring()));
     CloseHandle(lock);
     EXPECT_EQ(ReadBytes(target), old);
     ASSERT_EQ(messages.texts.size(), 2u);
@@ -200,7 +200,7 @@ TEST_F(CsvSave, FailedSavesLeaveTheOldFileAndSaySo) {
   {
     SCOPED_TRACE("folder gone");
     const fs::path target = dir.path() / L"gone" / L"x.csv";
-    EXPECT_FALSE(form().SaveCsvText(target.wstring(), form().MakeCsvText()));
+    EXPECT_FALSE(form().SaveCsvFile(target.wstring()));
     ASSERT_EQ(messages.texts.size(), 3u);
     EXPECT_NE(messages.texts[2].find(L"保存できませんでした"), std::wstring::npos);
     EXPECT_EQ(messages.texts[2].find(L"元のファイル"), std::wstring::npos);
