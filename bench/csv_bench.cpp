@@ -1,7 +1,8 @@
-// Saving a list of 100,000 rows as CSV: the text built from the rows, made
-// into file bytes and written in place of a file, against writing the same
+// Saving a list of 100,000 rows as CSV (the rows converted and written to a
+// new file that then takes the old one's place) against writing the same
 // bytes with one plain write.
 #include <windows.h>
+// The other platform headers need windows.h before them.
 #include <commctrl.h>
 #include <ole2.h>
 
@@ -11,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "app/frmMain.h"
 #include "app/Messages.h"
+#include "app/frmMain.h"
 #include "common/Text.h"
 #include "output/CsvText.h"
 
@@ -108,9 +109,10 @@ int main() {
 
   // The median round, so that one slow disk flush does not decide.
   const double o = Median(oursMs), r = Median(rawMs);
-  std::printf("bench_csv: %.1f ms vs %.1f ms baseline, ratio %.2f (aim <= 2) [%zu rows, %zu bytes; conversion alone "
-              "%.1f ms, plain write with flush %.1f ms]\n",
-              o, r, r > 0 ? o / r : 0.0, kRows, bytes.size(), Median(encodeMs), Median(flushedMs));
+  std::printf(
+      "bench_csv: %.1f ms vs %.1f ms baseline, ratio %.2f (aim <= 2) [%zu rows, %zu bytes; conversion alone "
+      "%.1f ms, plain write with flush %.1f ms]\n",
+      o, r, r > 0 ? o / r : 0.0, kRows, bytes.size(), Median(encodeMs), Median(flushedMs));
   OleUninitialize();
   return 0;
 }

@@ -1,5 +1,6 @@
 // The list saved as a CSV file.
 #include <windows.h>
+// The other platform headers need windows.h before them.
 #include <commdlg.h>
 
 #include <algorithm>
@@ -50,9 +51,9 @@ std::wstring DialogFilter(std::wstring_view piped) {
 
 std::wstring SystemErrorText(DWORD code) {
   wchar_t* buf = nullptr;
-  const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                     FORMAT_MESSAGE_IGNORE_INSERTS,
-                                 nullptr, code, 0, reinterpret_cast<LPWSTR>(&buf), 0, nullptr);
+  const DWORD n =
+      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, code, 0, reinterpret_cast<LPWSTR>(&buf), 0, nullptr);
   std::wstring text = n && buf ? std::wstring(buf, n) : std::wstring();
   if (buf) LocalFree(buf);
   while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) text.pop_back();
@@ -85,27 +86,29 @@ DWORD WriteNewFile(const std::wstring& path, const FileFiller& fill) {
   Handle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.ok()) return GetLastError();
   DWORD error = 0;
-  const bool filled = fill([&](std::string_view piece) {
-    while (!piece.empty()) {
-      const DWORD chunk = static_cast<DWORD>(std::min<size_t>(piece.size(), 0x40000000));
-      DWORD written = 0;
-      if (!WriteFile(file.get(), piece.data(), chunk, &written, nullptr)) {
+  const bool filled = fill(
+      [&](std::string_view piece) {
+        while (!piece.empty()) {
+          const DWORD chunk = static_cast<DWORD>(std::min<size_t>(piece.size(), 0x40000000));
+          DWORD written = 0;
+          if (!WriteFile(file.get(), piece.data(), chunk, &written, nullptr)) {
+            error = GetLastError();
+            return false;
+          }
+          if (written != chunk) {
+            error = ERROR_DISK_FULL;
+            return false;
+          }
+          piece.remove_prefix(written);
+        }
+        return true;
+      },
+      [&] {
+        LARGE_INTEGER start{};
+        if (SetFilePointerEx(file.get(), start, nullptr, FILE_BEGIN) && SetEndOfFile(file.get())) return true;
         error = GetLastError();
         return false;
-      }
-      if (written != chunk) {
-        error = ERROR_DISK_FULL;
-        return false;
-      }
-      piece.remove_prefix(written);
-    }
-    return true;
-  }, [&] {
-    LARGE_INTEGER start{};
-    if (SetFilePointerEx(file.get(), start, nullptr, FILE_BEGIN) && SetEndOfFile(file.get())) return true;
-    error = GetLastError();
-    return false;
-  });
+      });
   if (!filled) return error ? error : ERROR_NO_UNICODE_TRANSLATION;
   // A full disk or a lost network share may only show at the flush or close,
   // and the old file must not be replaced by one that never reached the disk.
@@ -198,10 +201,9 @@ bool frmMain::SaveCsvFile(const std::wstring& strFile) {
   const ColumnCaptions captions{ColumnCaption(0), ColumnCaption(1), ColumnCaption(2)};
   const unsigned codePage = SystemAnsiCodePage();
   const bool existed = GetFileAttributesW(strFile.c_str()) != INVALID_FILE_ATTRIBUTES;
-  const DWORD error = ReplaceFileContents(
-      strFile, [&](const CsvSink& sink, const std::function<bool()>& rewind) {
-        return WriteCsvFile(captions, rows.rows(), codePage, sink, rewind);
-      });
+  const DWORD error = ReplaceFileContents(strFile, [&](const CsvSink& sink, const std::function<bool()>& rewind) {
+    return WriteCsvFile(captions, rows.rows(), codePage, sink, rewind);
+  });
   SetMousePointer(0);
   if (error == 0) return true;
   std::wstring message = L"ファイルを保存できませんでした。\n" + strFile + L"\n\n" + SystemErrorText(error);

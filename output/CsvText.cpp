@@ -36,8 +36,7 @@ void AppendField(std::wstring& out, std::wstring_view field) {
 
 // Visits the fields of the file in order, with a line end after each line.
 template <typename Field, typename LineEnd>
-void ForEachField(const ColumnCaptions& captions, const std::vector<UrlEntry>& rows, Field&& field,
-                  LineEnd&& lineEnd) {
+void ForEachField(const ColumnCaptions& captions, const std::vector<UrlEntry>& rows, Field&& field, LineEnd&& lineEnd) {
   for (const std::wstring& c : captions) {
     field(c);
     lineEnd(L",");
@@ -56,9 +55,9 @@ void ForEachField(const ColumnCaptions& captions, const std::vector<UrlEntry>& r
 // Bytes of each UTF-16 unit in the code page, looked up once per distinct
 // character: the code page functions cost far more per call than per
 // character, and a list uses few distinct characters. ANSI code pages are
-// stateless, so a character's bytes do not depend on its neighbours; the
-// units that could (surrogates, and on UTF-32 platforms anything beyond
-// the BMP) are left to the whole-text conversion.
+// stateless, so a character's bytes do not depend on its neighbours. The
+// units that do (surrogates, and on UTF-32 platforms anything beyond the
+// BMP) are not looked up: they send the file to UTF-8.
 class CodePageTable {
  public:
   explicit CodePageTable(unsigned codePage) : codePage_(codePage), entries_(new Entry[0x10000]()) {}
@@ -293,13 +292,16 @@ bool WriteCsvFile(const ColumnCaptions& captions, const std::vector<UrlEntry>& r
   const Outcome inCodePage = WriteFields(captions, rows, table, out);
   if (inCodePage != Outcome::kMisfit) return inCodePage == Outcome::kWritten;
 
-  // A character the code page cannot hold: the whole file becomes UTF-8,
-  // from its first byte.
+  // A character the code page cannot hold, or one that needs its
+  // neighbours: the whole file becomes UTF-8, from its first byte (with the
+  // mark, unless UTF-8 is the ANSI code page itself).
   out.Discard();
   if (!rewind()) return false;
-  char* p = out.Room(3);
-  std::memcpy(p, "\xEF\xBB\xBF", 3);
-  out.Commit(p + 3);
+  if (ansiCodePage != kCodePageUtf8) {
+    char* p = out.Room(3);
+    std::memcpy(p, "\xEF\xBB\xBF", 3);
+    out.Commit(p + 3);
+  }
   Utf8Encoder utf8;
   return WriteFields(captions, rows, utf8, out) == Outcome::kWritten;
 }

@@ -2,6 +2,7 @@
 // Excel driven through late-bound automation: the spreadsheet of choice for
 // "EXCELで表示".
 #include <windows.h>
+// The other platform headers need windows.h before them.
 #include <oaidl.h>
 
 #include <memory>

@@ -1,6 +1,7 @@
 // The list shown in a spreadsheet: Excel when it is there, otherwise a
 // workbook file opened with whatever program the shell has for it.
 #include <windows.h>
+// The other platform headers need windows.h before them.
 #include <shellapi.h>
 
 #include <algorithm>

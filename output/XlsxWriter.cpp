@@ -72,8 +72,8 @@ bool IsHex(wchar_t c) { return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'
 
 // A literal "_xHHHH_" in a cell would read back as the escaped character.
 bool StartsEscapeLookalike(std::wstring_view text, size_t i) {
-  return i + 6 < text.size() && text[i + 1] == L'x' && IsHex(text[i + 2]) && IsHex(text[i + 3]) &&
-         IsHex(text[i + 4]) && IsHex(text[i + 5]) && text[i + 6] == L'_';
+  return i + 6 < text.size() && text[i + 1] == L'x' && IsHex(text[i + 2]) && IsHex(text[i + 3]) && IsHex(text[i + 4]) &&
+         IsHex(text[i + 5]) && text[i + 6] == L'_';
 }
 
 // Cell text: characters that XML cannot carry take the spreadsheet's own
@@ -84,10 +84,18 @@ void AppendCellText(std::string& out, std::wstring_view text) {
     if (cp > 0x10FFFF) cp = 0xFFFD;
     if (!IsXmlChar(cp)) return AppendHexEscape(out, cp);
     switch (cp) {
-      case '&': out.append("&amp;"); break;
-      case '<': out.append("&lt;"); break;
-      case '>': out.append("&gt;"); break;
-      case '\r': out.append("&#13;"); break;
+      case '&':
+        out.append("&amp;");
+        break;
+      case '<':
+        out.append("&lt;");
+        break;
+      case '>':
+        out.append("&gt;");
+        break;
+      case '\r':
+        out.append("&#13;");
+        break;
       case '_':
         if (StartsEscapeLookalike(text, i)) {
           out.append("_x005F_");
@@ -95,7 +103,9 @@ void AppendCellText(std::string& out, std::wstring_view text) {
           out.push_back('_');
         }
         break;
-      default: AppendUtf8(out, cp); break;
+      default:
+        AppendUtf8(out, cp);
+        break;
     }
   });
 }
@@ -104,14 +114,30 @@ void AppendCellText(std::string& out, std::wstring_view text) {
 void AppendAttribute(std::string& out, std::wstring_view text) {
   ForEachCodePoint(text, [&](uint32_t cp, size_t) {
     switch (cp) {
-      case '&': out.append("&amp;"); break;
-      case '<': out.append("&lt;"); break;
-      case '>': out.append("&gt;"); break;
-      case '"': out.append("&quot;"); break;
-      case '\t': out.append("&#9;"); break;
-      case '\n': out.append("&#10;"); break;
-      case '\r': out.append("&#13;"); break;
-      default: AppendUtf8(out, IsXmlChar(cp) ? cp : 0xFFFD); break;
+      case '&':
+        out.append("&amp;");
+        break;
+      case '<':
+        out.append("&lt;");
+        break;
+      case '>':
+        out.append("&gt;");
+        break;
+      case '"':
+        out.append("&quot;");
+        break;
+      case '\t':
+        out.append("&#9;");
+        break;
+      case '\n':
+        out.append("&#10;");
+        break;
+      case '\r':
+        out.append("&#13;");
+        break;
+      default:
+        AppendUtf8(out, IsXmlChar(cp) ? cp : 0xFFFD);
+        break;
     }
   });
 }
@@ -151,9 +177,8 @@ std::string ContentTypesXml() {
 }
 
 std::string RootRelsXml() {
-  return std::string(kXmlDecl) + "<Relationships xmlns=\"" + kPkgRelNs + "\">" +
-         "<Relationship Id=\"rId1\" Type=\"" + kRelNs + "/officeDocument\" Target=\"xl/workbook.xml\"/>" +
-         "</Relationships>";
+  return std::string(kXmlDecl) + "<Relationships xmlns=\"" + kPkgRelNs + "\">" + "<Relationship Id=\"rId1\" Type=\"" +
+         kRelNs + "/officeDocument\" Target=\"xl/workbook.xml\"/>" + "</Relationships>";
 }
 
 std::string WorkbookXml() {
@@ -162,9 +187,9 @@ std::string WorkbookXml() {
 }
 
 std::string WorkbookRelsXml() {
-  return std::string(kXmlDecl) + "<Relationships xmlns=\"" + kPkgRelNs + "\">" +
-         "<Relationship Id=\"rId1\" Type=\"" + kRelNs + "/worksheet\" Target=\"worksheets/sheet1.xml\"/>" +
-         "<Relationship Id=\"rId2\" Type=\"" + kRelNs + "/styles\" Target=\"styles.xml\"/>" + "</Relationships>";
+  return std::string(kXmlDecl) + "<Relationships xmlns=\"" + kPkgRelNs + "\">" + "<Relationship Id=\"rId1\" Type=\"" +
+         kRelNs + "/worksheet\" Target=\"worksheets/sheet1.xml\"/>" + "<Relationship Id=\"rId2\" Type=\"" + kRelNs +
+         "/styles\" Target=\"styles.xml\"/>" + "</Relationships>";
 }
 
 // Style 1 is the look of a followed-link cell: underlined, in link blue.
@@ -301,7 +326,9 @@ bool XlsxSheet::SetColumnWidth(int column, double width) {
 }
 
 std::string XlsxSheet::SheetXml(std::vector<const Cell*>& cells, std::vector<const Link*>& links) const {
-  const auto key = [](long row, int column) { return (static_cast<uint64_t>(row) << 16) | static_cast<uint32_t>(column); };
+  const auto key = [](long row, int column) {
+    return (static_cast<uint64_t>(row) << 16) | static_cast<uint32_t>(column);
+  };
 
   // Sorted by position, later writes after earlier ones; the last one wins.
   std::sort(cells.begin(), cells.end(), [&](const Cell* a, const Cell* b) {
@@ -321,8 +348,12 @@ std::string XlsxSheet::SheetXml(std::vector<const Cell*>& cells, std::vector<con
   for (const Link* l : links) estimate += l->address.size() * 3 + 64;
   std::string out;
   out.reserve(estimate);
-  out.append(kXmlDecl).append("<worksheet xmlns=\"").append(kMainNs).append("\" xmlns:r=\"").append(kRelNs).append(
-      "\">");
+  out.append(kXmlDecl)
+      .append("<worksheet xmlns=\"")
+      .append(kMainNs)
+      .append("\" xmlns:r=\"")
+      .append(kRelNs)
+      .append("\">");
 
   std::vector<std::pair<int, double>> widths = widths_;
   std::stable_sort(widths.begin(), widths.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -387,8 +418,11 @@ std::string XlsxSheet::SheetRelsXml(const std::vector<const Link*>& links) const
   std::string out(kXmlDecl);
   out.append("<Relationships xmlns=\"").append(kPkgRelNs).append("\">");
   for (size_t i = 0; i < links.size(); ++i) {
-    out.append("<Relationship Id=\"rId").append(std::to_string(i + 1)).append("\" Type=\"").append(kRelNs).append(
-        "/hyperlink\" Target=\"");
+    out.append("<Relationship Id=\"rId")
+        .append(std::to_string(i + 1))
+        .append("\" Type=\"")
+        .append(kRelNs)
+        .append("/hyperlink\" Target=\"");
     AppendAttribute(out, links[i]->address);
     out.append("\" TargetMode=\"External\"/>");
   }

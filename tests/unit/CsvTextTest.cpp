@@ -97,7 +97,7 @@ TEST(CsvFile, OnlyFieldsWithCommaQuoteOrLineBreakAreQuoted) {
 }
 
 TEST(CsvFile, EveryRowReadsBackAsThreeFields) {
-  const std::vector<std::wstring> awkward{L"",     L",",    L"\"",       L"\"\"", L"a\"b", L"\r\n", L"x,\"y\"\r\nz",
+  const std::vector<std::wstring> awkward{L"",    L",",    L"\"",      L"\"\"", L"a\"b", L"\r\n", L"x,\"y\"\r\nz",
                                           L" , ", L"\n\"", L"日本,語", L"end\""};
   std::vector<UrlEntry> rows;
   for (size_t i = 0; i < awkward.size(); ++i)
@@ -115,7 +115,8 @@ TEST(CsvFile, TextOutsideTheCodePageMakesTheWholeFileUtf8WithBom) {
   const std::string bytes = FileBytes(kPlainCaptions, rows);
   const std::string expected =
       "\xEF\xBB\xBF"
-      "\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB\xE5\x90\x8D,URL\xE3\x82\xA2\xE3\x83\x89\xE3\x83\xAC\xE3\x82\xB9,"
+      "\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB\xE5\x90\x8D,"
+      "URL\xE3\x82\xA2\xE3\x83\x89\xE3\x83\xAC\xE3\x82\xB9,"
       "\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB\xE3\x83\x91\xE3\x82\xB9,\r\n"
       "\xE6\x97\xA5\xE6\x9C\xAC,http://x/,\r\n"
       "\xED\x95\x9C\xEA\xB5\xAD,http://kr/,\\\xC3\xBC\r\n"
@@ -162,6 +163,13 @@ TEST(CsvFile, StreamedBytesEqualTheWholeTextConverted) {
     EXPECT_EQ(joined, expected) << i;
     EXPECT_GE(pieces, expected.size() / (256 * 1024)) << "handed on in pieces, not as one block";
   }
+}
+
+TEST(CsvFile, Utf8AsTheAnsiCodePageNeedsNoMark) {
+  const std::vector<UrlEntry> rows{{L"日本", L"😀", L"한국"}};
+  const std::string bytes = BuildCsvFile(kPlainCaptions, rows, kCodePageUtf8);
+  EXPECT_EQ(bytes, EncodeCsvFile(BuildCsvText(kPlainCaptions, rows), kCodePageUtf8));
+  EXPECT_NE(bytes.substr(0, 3), "\xEF\xBB\xBF");
 }
 
 TEST(CsvFile, ARefusedPieceStopsTheWriting) {

@@ -1,7 +1,6 @@
 // The workbook file is read back by an independent reader (openpyxl), which
 // checks the package, the XML and the relationships as a spreadsheet would.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <cstdio>
@@ -135,7 +134,7 @@ TEST_F(XlsxReadBack, WhatTheFormatCannotHoldIsRefusedOrEscaped) {
   const std::wstring tooLong = L"http://x/" + std::wstring(XlsxSheet::kMaxLinkChars, L'a');
   FillSheet(sheet, kCaptions,
             {
-                {L"bell\x07", tooLong, L""},          // link too long: the URL stays as text
+                {L"bell\x07", tooLong, L""},           // link too long: the URL stays as text
                 {L"ok", L"http://x/\x01y", L"tab\t"},  // no XML for U+0001: text again
             },
             kCodePageShiftJis);
@@ -189,7 +188,8 @@ TEST(Zip, EntriesReadBackWithTheirCrc) {
   fs::create_directories(dir);
   std::ofstream(dir / "t.zip", std::ios::binary).write(zip.data(), static_cast<std::streamsize>(zip.size()));
   std::ofstream(dir / "big") << big;
-  const std::string command = Python() + " -c \"import sys, zipfile; z = zipfile.ZipFile(sys.argv[1]); "
+  const std::string command = Python() +
+                              " -c \"import sys, zipfile; z = zipfile.ZipFile(sys.argv[1]); "
                               "assert z.testzip() is None; assert z.namelist() == ['a.txt', 'dir/empty', 'big']; "
                               "assert z.read('a.txt') == b'hello'; assert z.read('dir/empty') == b''; "
                               "assert z.read('big') == open(sys.argv[2], 'rb').read()\" '" +

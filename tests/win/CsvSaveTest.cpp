@@ -1,6 +1,7 @@
 // Saving the list as CSV through the real window, the real save dialog and
 // real files.
 #include <windows.h>
+// The other platform headers need windows.h before them.
 #include <commdlg.h>
 #include <dlgs.h>
 

@@ -2,6 +2,7 @@
 // registered under "Excel.application" for the test, it writes down each call
 // the command makes. Without it, the workbook file path is taken.
 #include <windows.h>
+// The other platform headers need windows.h before them.
 #include <shlwapi.h>
 
 #include <cstdio>
@@ -88,8 +89,8 @@ class FakeObject : public IDispatch {
     static const struct {
       Kind kind;
       const wchar_t* name;
-    } members[] = {{Kind::App, L"Workbooks"}, {Kind::App, L"Visible"},    {Kind::App, L"Cells"},
-                   {Kind::Workbooks, L"Add"}, {Kind::Cells, L"Item"},     {Kind::Cells, L"Hyperlinks"},
+    } members[] = {{Kind::App, L"Workbooks"},    {Kind::App, L"Visible"},   {Kind::App, L"Cells"},
+                   {Kind::Workbooks, L"Add"},    {Kind::Cells, L"Item"},    {Kind::Cells, L"Hyperlinks"},
                    {Kind::Cell, L"ColumnWidth"}, {Kind::Hyperlinks, L"Add"}};
     for (DISPID i = 0; i < static_cast<DISPID>(std::size(members)); ++i) {
       if (members[i].kind == kind_ && _wcsicmp(members[i].name, name.c_str()) == 0) {
