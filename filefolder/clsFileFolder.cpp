@@ -344,8 +344,7 @@ bool clsFileFolder::FileExist(std::wstring strFile) {
   // about the folder's contents.
   if (EndsWithBackslash(strFile)) strFile += L'*';
   return AnyEntry(strFile, [](const WIN32_FIND_DATAW& data) {
-    return (data.dwFileAttributes &
-            (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) == 0;
+    return (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) == 0;
   });
 }
 

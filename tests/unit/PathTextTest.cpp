@@ -37,15 +37,6 @@ TEST(PathTextNames, TypeAndNameParts) {
   EXPECT_EQ(NameWithoutType(L"ab", L"ab"), L"");
 }
 
-TEST(PathTextBackslash, AddsAndRemovesOnlyOne) {
-  EXPECT_EQ(WithTrailingBackslash(L""), L"\\");
-  EXPECT_EQ(WithTrailingBackslash(L"C:\\a"), L"C:\\a\\");
-  EXPECT_EQ(WithTrailingBackslash(L"C:\\a\\"), L"C:\\a\\");
-  EXPECT_EQ(WithoutTrailingBackslash(L"C:\\"), L"C:");
-  EXPECT_EQ(WithoutTrailingBackslash(L"C:\\a\\\\"), L"C:\\a\\");
-  EXPECT_EQ(WithoutTrailingBackslash(L"C:\\a"), L"C:\\a");
-}
-
 TEST(PathTextExtendedLength, RoundTripsDriveAndUncPaths) {
   const struct {
     const wchar_t* plain;
@@ -65,11 +56,4 @@ TEST(PathTextExtendedLength, RoundTripsDriveAndUncPaths) {
   }
   EXPECT_EQ(FromExtendedLengthPath(L"\\\\?\\Volume{1}\\x"), L"\\\\?\\Volume{1}\\x");
   EXPECT_EQ(FromExtendedLengthPath(L"C:\\x"), L"C:\\x");
-}
-
-TEST(PathTextBits, WithBitTouchesOnlyItsBit) {
-  EXPECT_EQ(WithBit(0x0000u, 0x0040u, true), 0x0040u);
-  EXPECT_EQ(WithBit(0x0041u, 0x0040u, true), 0x0041u);
-  EXPECT_EQ(WithBit(0x0241u, 0x0040u, false), 0x0201u);
-  EXPECT_EQ(WithBit(0x0201u, 0x0040u, false), 0x0201u);
 }

@@ -6,10 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "filefolder/clsFileFolder.h"
 #include "tests/win/FileFolderTestSupport.h"
@@ -94,38 +96,75 @@ class DialogDriver {
   std::thread worker_;
 };
 
-// Selects the child of the root item named `name`; OK when found.
-int PickChild(HWND tree, const std::wstring& name) {
+// The names of the root item's children.
+std::vector<std::wstring> ChildNames(HWND tree, std::vector<HTREEITEM>* items = nullptr) {
   const HTREEITEM root = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
   SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(root));
-  for (HTREEITEM item = reinterpret_cast<HTREEITEM>(
-           SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(root)));
+  std::vector<std::wstring> names;
+  for (HTREEITEM item =
+           reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(root)));
        item; item = reinterpret_cast<HTREEITEM>(
                  SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)))) {
-    if (ItemText(tree, item) == name) {
-      SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
-      return IDOK;
-    }
+    names.push_back(ItemText(tree, item));
+    if (items) items->push_back(item);
   }
-  return IDCANCEL;
+  return names;
 }
 
-TEST(FileFolderBrowse, ChoosingAFolderBelowAGivenOne) {
-  TempDir dir;
-  MakeFolder(dir.str() + L"\\alpha");
-  MakeFolder(dir.str() + L"\\beta");
-  clsFileFolder ff;
-  ff.RealFolderOnly(true);
-  MessageRecorder messages;
+bool Has(const std::vector<std::wstring>& names, const wchar_t* name) {
+  return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// alpha\, beta\ and gamma.txt below a temporary folder.
+class FileFolderBrowseBelow : public testing::Test {
+ protected:
+  void SetUp() override {
+    MakeFolder(dir_.str() + L"\\alpha");
+    MakeFolder(dir_.str() + L"\\beta");
+    MakeFile(dir_.str() + L"\\gamma.txt");
+  }
+  TempDir dir_;
+  clsFileFolder ff_;
+  MessageRecorder messages_;
+};
+
+TEST_F(FileFolderBrowseBelow, ChoosingAFolderInTheTree) {
+  ff_.RealFolderOnly(true);
+  std::vector<std::wstring> names;
   std::wstring chosen;
   {
-    DialogDriver driver([](HWND, HWND tree) { return PickChild(tree, L"beta"); });
-    chosen = ff.ReferUser(dir.str());
+    DialogDriver driver([&](HWND, HWND tree) {
+      std::vector<HTREEITEM> items;
+      names = ChildNames(tree, &items);
+      for (size_t i = 0; i < names.size(); ++i) {
+        if (names[i] != L"beta") continue;
+        SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(items[i]));
+        return IDOK;
+      }
+      return IDCANCEL;
+    });
+    chosen = ff_.ReferUser(dir_.str());
     EXPECT_TRUE(driver.sawDialog());
     EXPECT_EQ(driver.prompt(), L"適当なフォルダをクリックして選択状態にしてから ＯＫ を押して下さい");
   }
-  EXPECT_EQ(chosen, dir.str() + L"\\beta");
-  EXPECT_TRUE(messages.texts.empty());
+  EXPECT_EQ(chosen, dir_.str() + L"\\beta");
+  EXPECT_TRUE(Has(names, L"alpha"));
+  EXPECT_FALSE(Has(names, L"gamma.txt")) << "files only with AllResource";
+  EXPECT_TRUE(messages_.texts.empty());
+}
+
+TEST_F(FileFolderBrowseBelow, OptionWordReachesTheDialog) {
+  ff_.AllResource(true);
+  std::vector<std::wstring> names;
+  {
+    DialogDriver driver([&](HWND, HWND tree) {
+      names = ChildNames(tree);
+      return IDCANCEL;
+    });
+    EXPECT_EQ(ff_.ReferUser(dir_.str() + L"\\"), L"");
+  }
+  EXPECT_TRUE(Has(names, L"gamma.txt"));
+  EXPECT_TRUE(Has(names, L"beta"));
 }
 
 TEST(FileFolderBrowse, SpecialFolderRootAndCancel) {

@@ -60,9 +60,9 @@ class FileFolderListing : public testing::Test {
 };
 
 TEST_F(FileFolderListing, CountsStartAtMinusOneAndEachMemberKeepsItsOwn) {
-  const int32_t fresh[] = {ff_.SFolderPathCount(),   ff_.FolderPathCount(),  ff_.SFilePathCount(),
-                           ff_.FilePathCount(),      ff_.BSFolderPathCount(), ff_.BSFilePathCount(),
-                           ff_.BFolderPathCount(),   ff_.BFilePathCount()};
+  const int32_t fresh[] = {ff_.SFolderPathCount(), ff_.FolderPathCount(),   ff_.SFilePathCount(),
+                           ff_.FilePathCount(),    ff_.BSFolderPathCount(), ff_.BSFilePathCount(),
+                           ff_.BFolderPathCount(), ff_.BFilePathCount()};
   for (int32_t c : fresh) EXPECT_EQ(c, -1);
   ff_.GetFile(t_);
   EXPECT_EQ(ff_.FilePathCount(), 2);
@@ -83,8 +83,8 @@ TEST_F(FileFolderListing, OneLevelMembers) {
   EXPECT_EQ(ff_.FolderPathCount(), 3);
 
   const Paths both = ff_.GetFileFolder(t_);
-  EXPECT_EQ(Sorted(both), Sorted({t_ + L"\\A\\", t_ + L"\\B\\", t_ + L"\\.dotdir\\", t_ + L"\\top.txt",
-                                  t_ + L"\\.hidden.txt"}));
+  EXPECT_EQ(Sorted(both),
+            Sorted({t_ + L"\\A\\", t_ + L"\\B\\", t_ + L"\\.dotdir\\", t_ + L"\\top.txt", t_ + L"\\.hidden.txt"}));
   EXPECT_EQ(ff_.BFolderPathCount(), 3);
   EXPECT_EQ(ff_.BFilePathCount(), 2);
 
@@ -111,14 +111,15 @@ TEST_F(FileFolderListing, WholeTreeMembersListDepthFirst) {
   const Paths both = ff_.SFileFolderPath(t_);
   ASSERT_EQ(both.size(), 10u);
   EXPECT_EQ(both[0], t_ + L"\\");
-  EXPECT_EQ(Sorted(both), Sorted({t_ + L"\\", t_ + L"\\A\\", t_ + L"\\A\\A1\\", t_ + L"\\B\\", t_ + L"\\.dotdir\\",
-                                  t_ + L"\\top.txt", t_ + L"\\.hidden.txt", t_ + L"\\A\\a1.url",
-                                  t_ + L"\\A\\A1\\a11.txt", t_ + L"\\.dotdir\\d.txt"}));
+  EXPECT_EQ(Sorted(both),
+            Sorted({t_ + L"\\", t_ + L"\\A\\", t_ + L"\\A\\A1\\", t_ + L"\\B\\", t_ + L"\\.dotdir\\", t_ + L"\\top.txt",
+                    t_ + L"\\.hidden.txt", t_ + L"\\A\\a1.url", t_ + L"\\A\\A1\\a11.txt", t_ + L"\\.dotdir\\d.txt"}));
   EXPECT_EQ(ff_.BSFolderPathCount(), 5);
   EXPECT_EQ(ff_.BSFilePathCount(), 5);
   // A folder's entry opens the block of everything inside it.
   EXPECT_TRUE(Contiguous(both, t_ + L"\\A\\"));
-  EXPECT_EQ(IndexOf(both, t_ + L"\\A\\"), std::min(IndexOf(both, t_ + L"\\A\\a1.url"), IndexOf(both, t_ + L"\\A\\A1\\")) - 1);
+  EXPECT_EQ(IndexOf(both, t_ + L"\\A\\"),
+            std::min(IndexOf(both, t_ + L"\\A\\a1.url"), IndexOf(both, t_ + L"\\A\\A1\\")) - 1);
 
   // The same lists from a file's path, and again (nothing is carried over).
   EXPECT_EQ(ff_.SFilePath(t_ + L"\\top.txt"), files);
