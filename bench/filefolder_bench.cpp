@@ -96,7 +96,7 @@ int main() {
   const std::wstring root = std::wstring(temp) + L"vorpa-bench-filefolder-" + std::to_wstring(GetCurrentProcessId());
   const std::vector<std::wstring> folders = FolderList(root);
   const double made = Millis([&] { MakeTree(root, folders); });
-  std::printf("filefolder: tree of %d files in %zu folders made in %.0f ms\n",
+  std::printf("bench_filefolder: tree of %d files in %zu folders made in %.0f ms\n",
               kFilesPerFolder * static_cast<int>(folders.size()), folders.size(), made);
 
   clsFileFolder files;
@@ -110,7 +110,7 @@ int main() {
     ours = std::min(ours, Millis([&] { result = files.SFilePath(root); }));
   }
   const bool agree = bareCount == static_cast<size_t>(files.SFilePathCount());
-  std::printf("filefolder: SFilePath %.0f ms vs %.0f ms baseline, ratio %.2f (aim <= 1.2)%s\n", ours, bare, ours / bare,
+  std::printf("bench_filefolder: %.0f ms vs %.0f ms baseline, ratio %.2f (aim <= 1.2)%s\n", ours, bare, ours / bare,
               agree ? "" : " COUNTS DIFFER");
   RemoveTree(root, folders);
   return agree ? 0 : 1;
