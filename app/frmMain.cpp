@@ -21,6 +21,28 @@ constexpr wchar_t kClassName[] = L"VorpaMainWindow";
 constexpr double kClientWidth = 11880, kClientHeight = 5550;
 constexpr double kListLeft = 90, kListTop = 30, kListWidth = 11700, kListHeight = 4785;
 
+// Commands that would change the rows or start another long command. A walk
+// or drop lets messages run, so they can arrive in the middle of one; they
+// are ignored then.
+bool ChangesListOrRunsLong(UINT id) {
+  switch (id) {
+    case IDM_OPEN:
+    case IDM_EXCEL:
+    case IDM_SAVE:
+    case IDM_ALLSELECT:
+    case IDM_ALLNOTSELECT:
+    case IDM_DEL:
+    case IDM_ALLDEL:
+    case IDM_PALLSELECT:
+    case IDM_PALLNOTSELECT:
+    case IDM_PDEL:
+    case IDM_PALLDEL:
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 int CurrentShiftState() {
@@ -196,7 +218,7 @@ LRESULT frmMain::HandleListMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   const double y = PixelsToTwips(GET_Y_LPARAM(lp));
   switch (msg) {
     case WM_KEYDOWN:
-      lstView_KeyDown(static_cast<int>(wp), CurrentShiftState());
+      if (!busy()) lstView_KeyDown(static_cast<int>(wp), CurrentShiftState());
       break;  // the control's own handling of the key goes on
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
@@ -264,7 +286,7 @@ LRESULT frmMain::OnNotify(NMHDR* hdr) {
       return 0;
     }
     case LVN_COLUMNCLICK:
-      lstView_ColumnClick(reinterpret_cast<NMLISTVIEW*>(hdr)->iSubItem + 1);
+      if (!busy()) lstView_ColumnClick(reinterpret_cast<NMLISTVIEW*>(hdr)->iSubItem + 1);
       return 0;
     case NM_DBLCLK:
       lstView_DblClick();
@@ -275,6 +297,7 @@ LRESULT frmMain::OnNotify(NMHDR* hdr) {
 }
 
 void frmMain::OnCommand(UINT id) {
+  if (busy() && ChangesListOrRunsLong(id)) return;
   switch (id) {
     case IDM_OPEN: mnuOpen_Click(); break;
     case IDM_EXCEL: mnuExcel_Click(); break;
@@ -392,20 +415,23 @@ void frmMain::RefreshList() {
 
 void frmMain::PushSelectionToView() {
   syncingSelection_ = true;
+  const size_t n = rows.size();
+  const size_t selected = rows.SelectedCount();
+  // An owner-data list sets one row or all rows per message: start from
+  // all-on or all-off, whichever is nearer, and flip only the other rows.
+  const bool startOn = selected > n / 2;
   LVITEMW item{};
   item.stateMask = LVIS_SELECTED;
-  item.state = 0;
+  item.state = startOn ? LVIS_SELECTED : 0;
   SendMessageW(lstView, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
-  const size_t n = rows.SelectedCount();
-  if (n > 0) {
-    item.state = LVIS_SELECTED;
-    if (n == rows.size()) {
-      SendMessageW(lstView, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
-    } else {
-      for (size_t i = 0; i < rows.size(); ++i)
-        if (rows.IsSelected(i))
-          SendMessageW(lstView, LVM_SETITEMSTATE, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
-    }
+  if (selected != 0 && selected != n) {
+    item.state = startOn ? 0 : LVIS_SELECTED;
+    SendMessageW(lstView, WM_SETREDRAW, FALSE, 0);
+    for (size_t i = 0; i < n; ++i)
+      if (rows.IsSelected(i) != startOn)
+        SendMessageW(lstView, LVM_SETITEMSTATE, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
+    SendMessageW(lstView, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(lstView, nullptr, FALSE);
   }
   syncingSelection_ = false;
 }
