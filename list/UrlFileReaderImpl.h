@@ -39,13 +39,17 @@ std::wstring ReadAndParse(ReadFn&& read, unsigned long long sizeHint) {
   bool atEnd = false;
   while (used < kMaxBytes) {
     if (used == buffer.size()) buffer.resize(buffer.size() * 2 < kMaxBytes ? buffer.size() * 2 : kMaxBytes);
-    const long long got = read(buffer.data() + used, buffer.size() - used);
+    const std::size_t asked = buffer.size() - used;
+    const long long got = read(buffer.data() + used, asked);
     if (got < 0) return {};
-    if (got == 0) {
+    used += static_cast<std::size_t>(got);
+    // A short read that ends where the reported size ends is the end: the
+    // further read that would return 0 costs a system call per file (a
+    // server round trip under Wine).
+    if (got == 0 || (static_cast<std::size_t>(got) < asked && used == sizeHint)) {
       atEnd = true;
       break;
     }
-    used += static_cast<std::size_t>(got);
   }
   std::string_view bytes(buffer.data(), used);
   if (!atEnd) {
