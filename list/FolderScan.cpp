@@ -21,6 +21,18 @@ void SelectPair(frmMain& form, UINT id0, UINT id1, int index) {
   form.SetChecked(id1, index == 1);
 }
 
+// The folder that holds a shortcut file. For a visible file the path
+// helpers answer with its path less the last component, after a directory
+// search that under Wine costs more than reading the file; asking only for
+// the attributes gives the same answer. Hidden and system files count as
+// missing there and would get no folder at all: they get theirs the same way.
+std::wstring ShortcutFolder(frmMain& form, const std::wstring& file) {
+  const DWORD attributes = GetFileAttributesW(file.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return FolderOfPath(file);
+  std::wstring folder = form.FileFolder().GetFilePath(file);
+  return folder.empty() ? FolderOfPath(file) : folder;
+}
+
 // A close asked for during the walk, or a window already gone: stop adding.
 bool WalkMustStop(const frmMain& form) { return form.closePending() || !IsWindow(form.hwnd()); }
 }  // namespace
@@ -89,9 +101,6 @@ void frmMain::AddUrlFile(std::wstring strFile, std::wstring strBaseFolder) {
   // The title function refuses some ordinary names ('[' or ']' in them).
   if (row.text.empty()) row.text = ShortcutNameFromPath(strFile);
   row.url = ReadInternetShortcutUrl(strFile);
-  std::wstring folder = FileFolder().GetFilePath(strFile);
-  // The path helpers count hidden files as missing and give no folder.
-  if (folder.empty()) folder = FolderOfPath(strFile);
-  row.folder = CutBaseFolder(folder, strBaseFolder);
+  row.folder = CutBaseFolder(ShortcutFolder(*this, strFile), strBaseFolder);
   rows.Append(std::move(row));
 }
