@@ -2,12 +2,14 @@
 // what happens when the window is used or closed in the middle of a walk.
 #include <windows.h>
 #include <commdlg.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <set>
 #include <tuple>
 
 #include "app/resource.h"
+#include "filefolder/clsFileFolder.h"
 #include "tests/win/ScanTestSupport.h"
 #include "tests/win/WinTestSupport.h"
 
@@ -29,6 +31,68 @@ std::wstring ShownName(const fs::path& file) {
   if (GetFileTitleW(file.c_str(), title, 1024) == 0 && title[0]) return title;
   return file.stem().wstring();
 }
+
+// Works the shell's folder browser from another thread, as a user would:
+// waits for it to open on the window's thread, selects the item named `pick`
+// below the root (none when empty), then presses OK, or Cancel when told to
+// or when the item is not there.
+class BrowserUser {
+ public:
+  BrowserUser(DWORD uiThread, std::wstring pick, bool ok)
+      : uiThread_(uiThread), pick_(std::move(pick)), ok_(ok), thread_([this] { Run(); }) {}
+  ~BrowserUser() { thread_.join(); }
+  BrowserUser(const BrowserUser&) = delete;
+  BrowserUser& operator=(const BrowserUser&) = delete;
+  bool sawBrowser = false;
+  bool picked = false;
+
+ private:
+  void Run() {
+    HWND dialog = nullptr;
+    for (int i = 0; i < 500 && !dialog; ++i) {
+      EnumThreadWindows(
+          uiThread_,
+          [](HWND w, LPARAM found) {
+            wchar_t cls[32] = {};
+            GetClassNameW(w, cls, 32);
+            if (std::wstring(cls) != L"#32770" || !IsWindowVisible(w)) return TRUE;
+            *reinterpret_cast<HWND*>(found) = w;
+            return FALSE;
+          },
+          reinterpret_cast<LPARAM>(&dialog));
+      if (!dialog) Sleep(20);
+    }
+    if (!dialog) return;
+    sawBrowser = true;
+    if (!pick_.empty()) picked = Select(FindWindowExW(dialog, nullptr, WC_TREEVIEWW, nullptr));
+    const int button = ok_ && (picked || pick_.empty()) ? IDOK : IDCANCEL;
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
+  }
+  bool Select(HWND tree) {
+    if (!tree) return false;
+    const auto root = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+    SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(root));
+    for (auto item = reinterpret_cast<HTREEITEM>(
+             SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(root)));
+         item; item = reinterpret_cast<HTREEITEM>(
+                   SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)))) {
+      wchar_t text[MAX_PATH] = {};
+      TVITEMW tv{};
+      tv.mask = TVIF_TEXT;
+      tv.hItem = item;
+      tv.pszText = text;
+      tv.cchTextMax = MAX_PATH;
+      SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tv));
+      if (pick_ == text) return SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item)) != 0;
+    }
+    return false;
+  }
+  DWORD uiThread_;
+  std::wstring pick_;
+  bool ok_;
+  std::thread thread_;
+};
 
 class FolderScanTest : public MainWindowTest {
  protected:
@@ -271,6 +335,36 @@ TEST_F(FolderScanTest, MissingFolderInNewModeLeavesAnEmptyListNamingIt) {
   EXPECT_EQ(ItemCount(), 0);
   EXPECT_EQ(HeaderText(2), L"ファイルパス (" + missing + L")");
   EXPECT_EQ(form().MousePointer(), 0);
+}
+
+TEST_F(FolderScanTest, OpenCommandListsTheFolderChosenInTheBrowser) {
+  wchar_t favorites[MAX_PATH] = {};
+  ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_FAVORITES | CSIDL_FLAG_CREATE, nullptr, 0, favorites), S_OK);
+  const std::wstring name = L"vorpa-browse-" + std::to_wstring(GetCurrentProcessId());
+  const fs::path chosen = fs::path(favorites) / name;
+  WriteShortcut(chosen / L"a.url", L"http://chosen.example/");
+  {
+    BrowserUser user(GetCurrentThreadId(), name, true);
+    Command(IDM_OPEN);
+    EXPECT_TRUE(user.sawBrowser);
+    EXPECT_TRUE(user.picked);
+  }
+  EXPECT_TRUE(form().FileFolder().RealFolderOnly());
+  EXPECT_EQ(Rows(), (std::vector<Row>{{ShownName(chosen / L"a.url"), L"http://chosen.example/", L""}}));
+  EXPECT_EQ(HeaderText(2), L"ファイルパス (" + chosen.wstring() + L")");
+
+  // Cancelled: the list stays, only the selection goes.
+  SelectAllInControl();
+  {
+    BrowserUser user(GetCurrentThreadId(), L"", false);
+    Command(IDM_OPEN);
+    EXPECT_TRUE(user.sawBrowser);
+  }
+  EXPECT_EQ(ItemCount(), 1);
+  EXPECT_EQ(SelectedCount(), 0);
+  EXPECT_EQ(HeaderText(2), L"ファイルパス (" + chosen.wstring() + L")");
+  std::error_code ec;
+  fs::remove_all(chosen, ec);
 }
 
 TEST_F(FolderScanTest, CommandsThatChangeTheListWaitOutAWalk) {
