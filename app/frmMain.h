@@ -141,6 +141,11 @@ class frmMain {
   // --- Output (output/CsvSave.cpp, output/ExcelExport.cpp) ---------------
   void mnuSave_Click();
   std::wstring MakeCsvText();
+  // Writes the list as the CSV file strFile (MakeCsvText's text and a final
+  // line end, in the ANSI code page or, when that cannot hold it, UTF-8),
+  // replacing an existing file only once the new one is complete; tells the
+  // user when it cannot.
+  bool SaveCsvFile(const std::wstring& strFile);
   void mnuExcel_Click();
 
  private:

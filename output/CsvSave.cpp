@@ -1,6 +1,213 @@
 // The list saved as a CSV file.
-#include "app/frmMain.h"
+#include <windows.h>
+// The other platform headers need windows.h before them.
+#include <commdlg.h>
 
-// TODO(issue 6)
-void frmMain::mnuSave_Click() {}
-std::wstring frmMain::MakeCsvText() { return {}; }
+#include <algorithm>
+#include <cwchar>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/Messages.h"
+#include "app/frmMain.h"
+#include "common/Text.h"
+#include "output/CsvText.h"
+
+using namespace vorpa;
+
+namespace {
+
+constexpr wchar_t kFilter[] = L"CSVファイル(*.CSV)|*.CSV|全てのファイル(*.*)|*.*|";
+constexpr wchar_t kDefaultName[] = L"PELDOX.CSV";
+constexpr wchar_t kTitle[] = L"名前を付けて保存";
+
+std::wstring ProgramFolder() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0) return {};
+    if (n < path.size()) {
+      path.resize(n);
+      break;
+    }
+    if (path.size() >= 32768) return {};
+    path.resize(path.size() * 2);
+  }
+  const size_t slash = path.find_last_of(L"\\/");
+  if (slash == std::wstring::npos) return {};
+  // "C:" alone would mean the current folder of drive C.
+  return path.substr(0, slash == 2 && path[1] == L':' ? 3 : slash);
+}
+
+// The dialog takes its filter as NUL-separated pairs ending in two NULs.
+std::wstring DialogFilter(std::wstring_view piped) {
+  std::wstring f(piped);
+  for (wchar_t& c : f)
+    if (c == L'|') c = L'\0';
+  f.push_back(L'\0');
+  return f;
+}
+
+std::wstring SystemErrorText(DWORD code) {
+  wchar_t* buf = nullptr;
+  const DWORD n =
+      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, code, 0, reinterpret_cast<LPWSTR>(&buf), 0, nullptr);
+  std::wstring text = n && buf ? std::wstring(buf, n) : std::wstring();
+  if (buf) LocalFree(buf);
+  while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) text.pop_back();
+  return text + L" (エラー " + std::to_wstring(code) + L")";
+}
+
+class Handle {
+ public:
+  explicit Handle(HANDLE h) : h_(h) {}
+  ~Handle() { Close(); }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  bool ok() const { return h_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return h_; }
+  bool Close() {
+    const bool closed = !ok() || CloseHandle(h_);
+    h_ = INVALID_HANDLE_VALUE;
+    return closed;
+  }
+
+ private:
+  HANDLE h_;
+};
+
+// Writes a new file with what `fill` hands to its sink; 0 or the error that
+// stopped it.
+using FileFiller = std::function<bool(const CsvSink& sink, const std::function<bool()>& rewind)>;
+
+DWORD WriteNewFile(const std::wstring& path, const FileFiller& fill) {
+  Handle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.ok()) return GetLastError();
+  DWORD error = 0;
+  const bool filled = fill(
+      [&](std::string_view piece) {
+        while (!piece.empty()) {
+          const DWORD chunk = static_cast<DWORD>(std::min<size_t>(piece.size(), 0x40000000));
+          DWORD written = 0;
+          if (!WriteFile(file.get(), piece.data(), chunk, &written, nullptr)) {
+            error = GetLastError();
+            return false;
+          }
+          if (written != chunk) {
+            error = ERROR_DISK_FULL;
+            return false;
+          }
+          piece.remove_prefix(written);
+        }
+        return true;
+      },
+      [&] {
+        LARGE_INTEGER start{};
+        if (SetFilePointerEx(file.get(), start, nullptr, FILE_BEGIN) && SetEndOfFile(file.get())) return true;
+        error = GetLastError();
+        return false;
+      });
+  if (!filled) return error ? error : ERROR_NO_UNICODE_TRANSLATION;
+  // A full disk or a lost network share may only show at the flush or close,
+  // and the old file must not be replaced by one that never reached the disk.
+  if (!FlushFileBuffers(file.get())) return GetLastError();
+  if (!file.Close()) return GetLastError();
+  return 0;
+}
+
+// Puts the new contents in place of `target` only after they are all on disk
+// beside it, so that a failed save leaves the old file as it was. 0 or an
+// error.
+DWORD ReplaceFileContents(const std::wstring& target, const FileFiller& fill) {
+  const DWORD attributes = GetFileAttributesW(target.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return ERROR_ACCESS_DENIED;
+    // Windows refuses to replace a read-only file; some file systems would not.
+    if (attributes & FILE_ATTRIBUTE_READONLY) return ERROR_ACCESS_DENIED;
+  }
+  const size_t slash = target.find_last_of(L"\\/");
+  const std::wstring folder = slash == std::wstring::npos ? std::wstring(L".") : target.substr(0, slash);
+
+  static unsigned counter = 0;
+  std::wstring temp;
+  DWORD error = ERROR_FILE_EXISTS;
+  for (int attempt = 0; attempt < 100 && (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS); ++attempt) {
+    wchar_t name[64];
+    swprintf(name, 64, L"\\~vorpa%lx-%x.tmp", GetCurrentProcessId(), ++counter);
+    temp = folder + name;
+    error = WriteNewFile(temp, fill);
+    if (error != 0 && error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) DeleteFileW(temp.c_str());
+  }
+  if (error != 0) return error;
+  if (!MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    error = GetLastError();
+    DeleteFileW(temp.c_str());
+    return error;
+  }
+  return 0;
+}
+
+// The chosen path, or empty text on cancel. A dialog that cannot open at all
+// is reported rather than passed over like a cancel.
+std::wstring AskCsvPath(HWND owner) {
+  const std::wstring filter = DialogFilter(kFilter);
+  const std::wstring folder = ProgramFolder();
+  std::vector<wchar_t> file(32768, L'\0');
+  std::copy(std::begin(kDefaultName), std::end(kDefaultName), file.begin());
+
+  OPENFILENAMEW ofn{};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = owner;
+  ofn.lpstrFilter = filter.c_str();
+  ofn.nFilterIndex = 1;
+  ofn.lpstrFile = file.data();
+  ofn.nMaxFile = static_cast<DWORD>(file.size());
+  ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+  ofn.lpstrTitle = kTitle;
+  // The dialog would otherwise move the process's current folder to wherever
+  // the user saved; nothing in the program means to follow it there.
+  ofn.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_EXPLORER;
+  // The extension itself: the dialog appends "." and this to a bare name.
+  ofn.lpstrDefExt = L"CSV";
+  if (GetSaveFileNameW(&ofn)) return file.data();
+  if (const DWORD error = CommDlgExtendedError())
+    ShowMessage(owner, L"保存先を選ぶ画面を開けませんでした。ファイルは保存されていません。(エラー " +
+                           std::to_wstring(error) + L")");
+  return {};
+}
+
+}  // namespace
+
+void frmMain::mnuSave_Click() {
+  const std::wstring path = AskCsvPath(hwnd_);
+  if (path.empty()) return;
+  SaveCsvFile(path);
+}
+
+std::wstring frmMain::MakeCsvText() {
+  const ColumnCaptions captions{ColumnCaption(0), ColumnCaption(1), ColumnCaption(2)};
+  return BuildCsvText(captions, rows.rows());
+}
+
+bool frmMain::SaveCsvFile(const std::wstring& strFile) {
+  // The rows go straight from the list into the file, and no message runs
+  // from the first byte to the last: no command can change the list while
+  // it is written, and the save dialog before this was modal. So the file
+  // is the list as it stood when the command was chosen, without a second
+  // copy of a long list in memory.
+  SetMousePointer(11);
+  const ColumnCaptions captions{ColumnCaption(0), ColumnCaption(1), ColumnCaption(2)};
+  const unsigned codePage = SystemAnsiCodePage();
+  const bool existed = GetFileAttributesW(strFile.c_str()) != INVALID_FILE_ATTRIBUTES;
+  const DWORD error = ReplaceFileContents(strFile, [&](const CsvSink& sink, const std::function<bool()>& rewind) {
+    return WriteCsvFile(captions, rows.rows(), codePage, sink, rewind);
+  });
+  SetMousePointer(0);
+  if (error == 0) return true;
+  std::wstring message = L"ファイルを保存できませんでした。\n" + strFile + L"\n\n" + SystemErrorText(error);
+  if (existed) message += L"\n\n元のファイルは変更されていません。";
+  ShowMessage(hwnd_, message);
+  return false;
+}

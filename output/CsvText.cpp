@@ -1,0 +1,325 @@
+#include "output/CsvText.h"
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+
+#include "common/Text.h"
+
+namespace vorpa {
+namespace {
+
+bool NeedsQuotes(std::wstring_view field) {
+  for (const wchar_t c : field)
+    if (c == L',' || c == L'"' || c == L'\r' || c == L'\n') return true;
+  return false;
+}
+
+// Upper bound of a field's written length, so the whole text is reserved once.
+size_t FieldSize(std::wstring_view field) { return NeedsQuotes(field) ? field.size() * 2 + 2 : field.size(); }
+
+void AppendField(std::wstring& out, std::wstring_view field) {
+  if (!NeedsQuotes(field)) {
+    out.append(field);
+    return;
+  }
+  out.push_back(L'"');
+  size_t start = 0;
+  for (size_t q = field.find(L'"'); q != std::wstring_view::npos; q = field.find(L'"', q + 1)) {
+    out.append(field.substr(start, q + 1 - start));
+    out.push_back(L'"');
+    start = q + 1;
+  }
+  out.append(field.substr(start));
+  out.push_back(L'"');
+}
+
+// Visits the fields of the file in order, with a line end after each line.
+template <typename Field, typename LineEnd>
+void ForEachField(const ColumnCaptions& captions, const std::vector<UrlEntry>& rows, Field&& field, LineEnd&& lineEnd) {
+  for (const std::wstring& c : captions) {
+    field(c);
+    lineEnd(L",");
+  }
+  lineEnd(L"\r\n");
+  for (const UrlEntry& r : rows) {
+    field(r.text);
+    lineEnd(L",");
+    field(r.url);
+    lineEnd(L",");
+    field(r.folder);
+    lineEnd(L"\r\n");
+  }
+}
+
+// Bytes of each UTF-16 unit in the code page, looked up once per distinct
+// character: the code page functions cost far more per call than per
+// character, and a list uses few distinct characters. ANSI code pages are
+// stateless, so a character's bytes do not depend on its neighbours. The
+// units that do (surrogates, and on UTF-32 platforms anything beyond the
+// BMP) are not looked up: they send the file to UTF-8.
+class CodePageTable {
+ public:
+  explicit CodePageTable(unsigned codePage) : codePage_(codePage), entries_(new Entry[0x10000]()) {}
+
+  // Writes the unit at i; false when it does not fit the code page or needs
+  // its neighbours.
+  bool Put(std::wstring_view text, size_t& i, char*& out) {
+    const uint32_t u = static_cast<uint32_t>(text[i]);
+    if (u < 0x80) {
+      *out++ = static_cast<char>(u);
+      return true;
+    }
+    if (u > 0xFFFF || (u >= 0xD800 && u <= 0xDFFF)) return false;
+    Entry& e = entries_[u];
+    if (e.length == kUnknown) Learn(text[i], e);
+    if (e.length == kUnusable) return false;
+    for (uint8_t k = 0; k < e.length; ++k) *out++ = e.bytes[k];
+    return true;
+  }
+
+  // Whether the code page keeps ASCII as it is, which the quotes, commas and
+  // line ends written as bytes rely on.
+  bool KeepsAscii() const {
+    std::wstring all;
+    for (wchar_t c = 1; c < 0x80; ++c) all.push_back(c);
+    bool lossless = false;
+    const std::string bytes = EncodeCodePage(all, codePage_, &lossless);
+    if (!lossless || bytes.size() != all.size()) return false;
+    for (size_t i = 0; i < bytes.size(); ++i)
+      if (static_cast<unsigned char>(bytes[i]) != i + 1) return false;
+    return true;
+  }
+
+ private:
+  static constexpr uint8_t kUnknown = 0;
+  static constexpr uint8_t kUnusable = 0xFF;
+  struct Entry {
+    uint8_t length;  // 1 to 3, or one of the markers above
+    char bytes[3];
+  };
+  void Learn(wchar_t c, Entry& e) {
+    bool lossless = false;
+    const std::string bytes = EncodeCodePage(std::wstring_view(&c, 1), codePage_, &lossless);
+    if (!lossless || bytes.empty() || bytes.size() > 3) {
+      e.length = kUnusable;
+      return;
+    }
+    e.length = static_cast<uint8_t>(bytes.size());
+    for (size_t i = 0; i < bytes.size(); ++i) e.bytes[i] = bytes[i];
+  }
+
+  unsigned codePage_;
+  std::unique_ptr<Entry[]> entries_;
+};
+
+// UTF-8 for text that the code page cannot hold. A lone surrogate, which no
+// encoding can carry, becomes U+FFFD as the platform's conversion makes it.
+class Utf8Encoder {
+ public:
+  bool Put(std::wstring_view text, size_t& i, char*& out) const {
+    uint32_t cp = static_cast<uint32_t>(text[i]);
+    if constexpr (sizeof(wchar_t) == 2) {
+      cp &= 0xFFFF;
+      if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size()) {
+        const uint32_t lo = static_cast<uint32_t>(text[i + 1]) & 0xFFFF;
+        if (lo >= 0xDC00 && lo <= 0xDFFF) {
+          cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
+          ++i;
+        }
+      }
+    }
+    if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) cp = 0xFFFD;
+    if (cp < 0x80) {
+      *out++ = static_cast<char>(cp);
+    } else if (cp < 0x800) {
+      *out++ = static_cast<char>(0xC0 | (cp >> 6));
+      *out++ = static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+      *out++ = static_cast<char>(0xE0 | (cp >> 12));
+      *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      *out++ = static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+      *out++ = static_cast<char>(0xF0 | (cp >> 18));
+      *out++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+      *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      *out++ = static_cast<char>(0x80 | (cp & 0x3F));
+    }
+    return true;
+  }
+};
+
+// A buffer reused for every piece: the pages it touches stay the same ones
+// however long the list is.
+class ChunkWriter {
+ public:
+  static constexpr size_t kSize = 256 * 1024;
+  explicit ChunkWriter(const CsvSink& sink) : sink_(sink), buffer_(new char[kSize]), used_(0) {}
+
+  // Room for n more bytes (n at most kSize), or null once the sink refused.
+  char* Room(size_t n) {
+    if (used_ + n > kSize && !Flush()) return nullptr;
+    return ok_ ? buffer_.get() + used_ : nullptr;
+  }
+  void Commit(char* end) { used_ = static_cast<size_t>(end - buffer_.get()); }
+  void Discard() { used_ = 0; }
+  bool Flush() {
+    if (ok_ && used_ > 0) ok_ = sink_(std::string_view(buffer_.get(), used_));
+    used_ = 0;
+    return ok_;
+  }
+
+ private:
+  const CsvSink& sink_;
+  std::unique_ptr<char[]> buffer_;
+  size_t used_;
+  bool ok_ = true;
+};
+
+enum class Outcome { kWritten, kSinkRefused, kMisfit };
+
+template <typename Encoder>
+Outcome WriteFields(const ColumnCaptions& captions, const std::vector<UrlEntry>& rows, Encoder& encoder,
+                    ChunkWriter& out) {
+  // Each unit gives at most three bytes (a surrogate pair four for two units)
+  // and a doubled quote two; a field may gain two quotes.
+  constexpr size_t kPerUnit = 3;
+  Outcome outcome = Outcome::kWritten;
+  const auto field = [&](std::wstring_view f) {
+    if (outcome != Outcome::kWritten) return;
+    const bool quoted = NeedsQuotes(f);
+    const bool whole = f.size() <= (ChunkWriter::kSize - 2) / kPerUnit;
+    char* p = out.Room(whole ? f.size() * kPerUnit + 2 : 1);
+    if (!p) {
+      outcome = Outcome::kSinkRefused;
+      return;
+    }
+    if (quoted) *p++ = '"';
+    size_t i = 0;
+    if (whole && !quoted) {
+      // Runs of ASCII, which most of a URL list is, eight units at a time.
+      const wchar_t* const w = f.data();
+      while (i + 8 <= f.size()) {
+        uint32_t any = 0;
+        for (size_t k = 0; k < 8; ++k) any |= static_cast<uint32_t>(w[i + k]);
+        if (any >= 0x80) break;
+        for (size_t k = 0; k < 8; ++k) p[k] = static_cast<char>(w[i + k]);
+        p += 8;
+        i += 8;
+      }
+    }
+    for (; i < f.size(); ++i) {
+      if (!whole) {
+        out.Commit(p);
+        if (!(p = out.Room(kPerUnit + 2))) {
+          outcome = Outcome::kSinkRefused;
+          return;
+        }
+      }
+      if (f[i] == L'"') *p++ = '"';
+      if (!encoder.Put(f, i, p)) {
+        outcome = Outcome::kMisfit;
+        return;
+      }
+    }
+    if (!whole) {
+      out.Commit(p);
+      if (!(p = out.Room(1))) {
+        outcome = Outcome::kSinkRefused;
+        return;
+      }
+    }
+    if (quoted) *p++ = '"';
+    out.Commit(p);
+  };
+  const auto separator = [&](const wchar_t* text) {
+    char* p = outcome == Outcome::kWritten ? out.Room(2) : nullptr;
+    if (!p) {
+      if (outcome == Outcome::kWritten) outcome = Outcome::kSinkRefused;
+      return;
+    }
+    for (; *text; ++text) *p++ = static_cast<char>(*text);
+    out.Commit(p);
+  };
+  ForEachField(captions, rows, field, separator);
+  separator(L"\r\n");
+  if (outcome == Outcome::kWritten && !out.Flush()) outcome = Outcome::kSinkRefused;
+  return outcome;
+}
+
+}  // namespace
+
+std::wstring BuildCsvText(const ColumnCaptions& captions, const std::vector<UrlEntry>& rows) {
+  size_t total = 2;
+  for (const std::wstring& c : captions) total += FieldSize(c) + 1;
+  for (const UrlEntry& r : rows) total += FieldSize(r.text) + FieldSize(r.url) + FieldSize(r.folder) + 4;
+
+  std::wstring out;
+  out.reserve(total);
+  ForEachField(
+      captions, rows, [&](const std::wstring& f) { AppendField(out, f); },
+      [&](const wchar_t* end) { out.append(end); });
+  return out;
+}
+
+std::string EncodeCsvFile(std::wstring_view text, unsigned ansiCodePage) {
+  // CR LF is the same two bytes in every ANSI code page and in UTF-8.
+  bool lossless = false;
+  std::string bytes = EncodeCodePage(text, ansiCodePage, &lossless);
+  if (!lossless) {
+    std::string utf8 = EncodeCodePage(text, kCodePageUtf8);
+    bytes.clear();
+    bytes.shrink_to_fit();
+    if (utf8.empty() && !text.empty()) return {};
+    bytes.reserve(utf8.size() + 5);
+    bytes.append("\xEF\xBB\xBF");
+    bytes.append(utf8);
+  } else if (bytes.empty() && !text.empty()) {
+    return {};
+  }
+  bytes.append("\r\n");
+  return bytes;
+}
+
+bool WriteCsvFile(const ColumnCaptions& captions, const std::vector<UrlEntry>& rows, unsigned ansiCodePage,
+                  const CsvSink& sink, const std::function<bool()>& rewind) {
+  CodePageTable table(ansiCodePage);
+  if (!table.KeepsAscii()) {
+    const std::string bytes = EncodeCsvFile(BuildCsvText(captions, rows), ansiCodePage);
+    return !bytes.empty() && sink(bytes);
+  }
+  ChunkWriter out(sink);
+  const Outcome inCodePage = WriteFields(captions, rows, table, out);
+  if (inCodePage != Outcome::kMisfit) return inCodePage == Outcome::kWritten;
+
+  // A character the code page cannot hold, or one that needs its
+  // neighbours: the whole file becomes UTF-8, from its first byte (with the
+  // mark, unless UTF-8 is the ANSI code page itself).
+  out.Discard();
+  if (!rewind()) return false;
+  if (ansiCodePage != kCodePageUtf8) {
+    char* p = out.Room(3);
+    std::memcpy(p, "\xEF\xBB\xBF", 3);
+    out.Commit(p + 3);
+  }
+  Utf8Encoder utf8;
+  return WriteFields(captions, rows, utf8, out) == Outcome::kWritten;
+}
+
+std::string BuildCsvFile(const ColumnCaptions& captions, const std::vector<UrlEntry>& rows, unsigned ansiCodePage) {
+  std::string out;
+  const bool written = WriteCsvFile(
+      captions, rows, ansiCodePage,
+      [&](std::string_view piece) {
+        out.append(piece);
+        return true;
+      },
+      [&] {
+        out.clear();
+        return true;
+      });
+  if (!written) out.clear();
+  return out;
+}
+
+}  // namespace vorpa

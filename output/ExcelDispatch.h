@@ -1,0 +1,41 @@
+#pragma once
+// Excel driven through late-bound automation: the spreadsheet of choice for
+// "EXCELで表示".
+#include <windows.h>
+// The other platform headers need windows.h before them.
+#include <oaidl.h>
+
+#include <memory>
+
+#include "output/SheetExport.h"
+
+namespace vorpa {
+
+class ExcelApplication : public Spreadsheet {
+ public:
+  // Creates "Excel.application" and adds a new workbook; nothing when either
+  // fails. COM must be initialised on the calling thread.
+  static std::unique_ptr<ExcelApplication> Start();
+  // Lets go of Excel without closing it: the workbook stays open, unsaved.
+  ~ExcelApplication() override;
+  ExcelApplication(const ExcelApplication&) = delete;
+  ExcelApplication& operator=(const ExcelApplication&) = delete;
+
+  void SetVisible() override;
+  bool SetCell(long row, int column, const std::wstring& text) override;
+  bool AddHyperlink(long row, int column, const std::wstring& address) override;
+  bool SetColumnWidth(int column, double width) override;
+
+ private:
+  ExcelApplication() = default;
+  IDispatch* Cells();
+  IDispatch* Cell(long row, int column);  // a new reference, or null
+
+  IDispatch* app_ = nullptr;
+  IDispatch* workbooks_ = nullptr;
+  IDispatch* workbook_ = nullptr;
+  IDispatch* cells_ = nullptr;
+  IDispatch* hyperlinks_ = nullptr;
+};
+
+}  // namespace vorpa

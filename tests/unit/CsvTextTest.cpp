@@ -1,0 +1,186 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/Text.h"
+#include "output/CsvText.h"
+
+using namespace vorpa;
+
+namespace {
+
+const ColumnCaptions kPlainCaptions{L"ファイル名", L"URLアドレス", L"ファイルパス"};
+
+// "ファイル名,URLアドレス,ファイルパス," in code page 932, byte by byte.
+const std::string kHeader932 =
+    "\x83\x74\x83\x40\x83\x43\x83\x8B\x96\xBC,URL\x83\x41\x83\x68\x83\x8C\x83\x58,"
+    "\x83\x74\x83\x40\x83\x43\x83\x8B\x83\x70\x83\x58,\r\n";
+
+std::string FileBytes(const ColumnCaptions& captions, const std::vector<UrlEntry>& rows) {
+  return BuildCsvFile(captions, rows, kCodePageShiftJis);
+}
+
+// Fields as a reader that follows RFC 4180 sees them.
+std::vector<std::vector<std::wstring>> ParseCsv(const std::wstring& text) {
+  std::vector<std::vector<std::wstring>> lines(1);
+  std::wstring field;
+  bool quoted = false, inQuotes = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const wchar_t c = text[i];
+    if (inQuotes) {
+      if (c == L'"' && i + 1 < text.size() && text[i + 1] == L'"') {
+        field.push_back(L'"');
+        ++i;
+      } else if (c == L'"') {
+        inQuotes = false;
+      } else {
+        field.push_back(c);
+      }
+    } else if (c == L'"' && field.empty() && !quoted) {
+      inQuotes = quoted = true;
+    } else if (c == L',') {
+      lines.back().push_back(field);
+      field.clear();
+      quoted = false;
+    } else if (c == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n') {
+      lines.back().push_back(field);
+      field.clear();
+      quoted = false;
+      lines.emplace_back();
+      ++i;
+    } else {
+      field.push_back(c);
+    }
+  }
+  if (!field.empty() || quoted || !lines.back().empty()) lines.back().push_back(field);
+  return lines;
+}
+
+}  // namespace
+
+TEST(CsvFile, TwoRowsGiveFourLinesInCodePage932) {
+  const std::vector<UrlEntry> rows{{L"example", L"http://example.com/", L"\\sub"},
+                                   {L"日本", L"http://jp.example/", L""}};
+  const std::string bytes = FileBytes(kPlainCaptions, rows);
+  EXPECT_EQ(bytes, kHeader932 +
+                       "example,http://example.com/,\\sub\r\n"
+                       "\x93\xFA\x96\x7B,http://jp.example/,\r\n"
+                       "\r\n");
+}
+
+TEST(CsvFile, EmptyListHoldsTheHeaderAndTheEmptyLastLine) {
+  EXPECT_EQ(FileBytes(kPlainCaptions, {}), kHeader932 + "\r\n");
+}
+
+TEST(CsvFile, HeaderCarriesTheFolderSuffixOfTheThirdCaption) {
+  const ColumnCaptions captions{L"ファイル名", L"URLアドレス", L"ファイルパス (C:\\Links)"};
+  const std::wstring text = BuildCsvText(captions, {});
+  EXPECT_EQ(text, L"ファイル名,URLアドレス,ファイルパス (C:\\Links),\r\n");
+}
+
+TEST(CsvFile, OnlyFieldsWithCommaQuoteOrLineBreakAreQuoted) {
+  const std::vector<UrlEntry> rows{
+      {L"a,b", L"http://x/?q=\"1\"", L"line1\r\nline2"},
+      {L"cr\ronly", L"lf\nonly", L"plain 'text' ; tab\t"},
+      {L"\"", L",", L""},
+  };
+  const std::wstring text = BuildCsvText(kPlainCaptions, rows);
+  EXPECT_EQ(text,
+            L"ファイル名,URLアドレス,ファイルパス,\r\n"
+            L"\"a,b\",\"http://x/?q=\"\"1\"\"\",\"line1\r\nline2\"\r\n"
+            L"\"cr\ronly\",\"lf\nonly\",plain 'text' ; tab\t\r\n"
+            L"\"\"\"\",\",\",\r\n");
+  // A folder named with a comma reaches the header through its caption.
+  const ColumnCaptions captions{L"ファイル名", L"URLアドレス", L"ファイルパス (C:\\a,b)"};
+  EXPECT_EQ(BuildCsvText(captions, {}), L"ファイル名,URLアドレス,\"ファイルパス (C:\\a,b)\",\r\n");
+}
+
+TEST(CsvFile, EveryRowReadsBackAsThreeFields) {
+  const std::vector<std::wstring> awkward{L"",    L",",    L"\"",      L"\"\"", L"a\"b", L"\r\n", L"x,\"y\"\r\nz",
+                                          L" , ", L"\n\"", L"日本,語", L"end\""};
+  std::vector<UrlEntry> rows;
+  for (size_t i = 0; i < awkward.size(); ++i)
+    rows.push_back({awkward[i], awkward[(i + 3) % awkward.size()], awkward[(i + 7) % awkward.size()]});
+  const auto lines = ParseCsv(BuildCsvText(kPlainCaptions, rows));
+  ASSERT_EQ(lines.size(), rows.size() + 2);  // the text ends in CR LF: one empty line after
+  EXPECT_EQ(lines[0], (std::vector<std::wstring>{L"ファイル名", L"URLアドレス", L"ファイルパス", L""}));
+  for (size_t i = 0; i < rows.size(); ++i)
+    EXPECT_EQ(lines[i + 1], (std::vector<std::wstring>{rows[i].text, rows[i].url, rows[i].folder})) << i;
+  EXPECT_TRUE(lines.back().empty());
+}
+
+TEST(CsvFile, TextOutsideTheCodePageMakesTheWholeFileUtf8WithBom) {
+  const std::vector<UrlEntry> rows{{L"日本", L"http://x/", L""}, {L"한국", L"http://kr/", L"\\ü"}};
+  const std::string bytes = FileBytes(kPlainCaptions, rows);
+  const std::string expected =
+      "\xEF\xBB\xBF"
+      "\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB\xE5\x90\x8D,"
+      "URL\xE3\x82\xA2\xE3\x83\x89\xE3\x83\xAC\xE3\x82\xB9,"
+      "\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB\xE3\x83\x91\xE3\x82\xB9,\r\n"
+      "\xE6\x97\xA5\xE6\x9C\xAC,http://x/,\r\n"
+      "\xED\x95\x9C\xEA\xB5\xAD,http://kr/,\\\xC3\xBC\r\n"
+      "\r\n";
+  EXPECT_EQ(bytes, expected);
+  EXPECT_EQ(bytes.find('?'), std::string::npos);
+}
+
+TEST(CsvFile, TextThatFitsTheCodePageHasNoBom) {
+  // Half-width katakana and the yen-sign backslash are single bytes in 932.
+  const std::string bytes = FileBytes(kPlainCaptions, {{L"ｱｲｳ", L"http://x/", L"C:\\"}});
+  EXPECT_NE(bytes.substr(0, 3), "\xEF\xBB\xBF");
+  EXPECT_NE(bytes.find("\xB1\xB2\xB3,http://x/,C:\\\r\n\r\n"), std::string::npos);
+}
+
+TEST(CsvFile, StreamedBytesEqualTheWholeTextConverted) {
+  // The one-pass writer against the plain conversion of MakeCsvText's text,
+  // in the code page, in UTF-8, and with fields longer than one piece.
+  const std::wstring longAscii(300000, L'a');
+  std::wstring longMixed;
+  for (int i = 0; i < 100000; ++i) longMixed += (i % 3 == 0) ? L"日\"" : L"ｱ,";
+  const std::vector<std::vector<UrlEntry>> lists{
+      {},
+      {{L"a,b", L"x\"y", L"\r\n"}, {L"日本語", L"ｶﾅ", L"\\パス"}},
+      {{longAscii, longMixed, L""}, {L"tail", L"t", L"t"}},
+      {{L"한국", L"\"é\"", L"😀"}, {longMixed, L"x", L""}},
+  };
+  for (size_t i = 0; i < lists.size(); ++i) {
+    const std::string expected = EncodeCsvFile(BuildCsvText(kPlainCaptions, lists[i]), kCodePageShiftJis);
+    EXPECT_EQ(BuildCsvFile(kPlainCaptions, lists[i], kCodePageShiftJis), expected) << i;
+    size_t pieces = 0;
+    std::string joined;
+    ASSERT_TRUE(WriteCsvFile(
+        kPlainCaptions, lists[i], kCodePageShiftJis,
+        [&](std::string_view piece) {
+          ++pieces;
+          joined.append(piece);
+          return true;
+        },
+        [&] {
+          joined.clear();
+          return true;
+        }));
+    EXPECT_EQ(joined, expected) << i;
+    EXPECT_GE(pieces, expected.size() / (256 * 1024)) << "handed on in pieces, not as one block";
+  }
+}
+
+TEST(CsvFile, Utf8AsTheAnsiCodePageNeedsNoMark) {
+  const std::vector<UrlEntry> rows{{L"日本", L"😀", L"한국"}};
+  const std::string bytes = BuildCsvFile(kPlainCaptions, rows, kCodePageUtf8);
+  EXPECT_EQ(bytes, EncodeCsvFile(BuildCsvText(kPlainCaptions, rows), kCodePageUtf8));
+  EXPECT_NE(bytes.substr(0, 3), "\xEF\xBB\xBF");
+}
+
+TEST(CsvFile, ARefusedPieceStopsTheWriting) {
+  std::vector<UrlEntry> rows(20000, UrlEntry{L"name", L"http://example.com/" + std::wstring(40, L'p'), L"\\f"});
+  int calls = 0;
+  EXPECT_FALSE(WriteCsvFile(
+      kPlainCaptions, rows, kCodePageShiftJis, [&](std::string_view) { return ++calls < 2; }, [] { return true; }));
+  EXPECT_EQ(calls, 2);
+  // A file that cannot be started over fails rather than mixing encodings.
+  rows.push_back({L"한국", L"", L""});
+  calls = 0;
+  EXPECT_FALSE(WriteCsvFile(
+      kPlainCaptions, rows, kCodePageShiftJis, [&](std::string_view) { return ++calls > 0; }, [] { return false; }));
+}
