@@ -170,4 +170,12 @@ int CompareForSort(std::wstring_view a, std::wstring_view b) {
   return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
+void AppendSortKey(std::wstring_view text, std::string& out) {
+  // Big-endian code points: byte order is then code point order.
+  for (wchar_t ch : text) {
+    const auto x = static_cast<unsigned long>(std::towlower(static_cast<wint_t>(ch)));
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<char>((x >> shift) & 0xFF));
+  }
+}
+
 }  // namespace vorpa
