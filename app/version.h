@@ -8,3 +8,6 @@
 #define VORPA_COMMENTS "Quenmora"
 #define VORPA_DESCRIPTION "VORPA"
 #define VORPA_LEGAL "Copyright (C) 2026 the VORPA authors. All rights reserved; redistribution only unmodified."
+#define VORPA_WIDEN_(x) L##x
+#define VORPA_WIDEN(x) VORPA_WIDEN_(x)
+#define VORPA_LEGAL_W VORPA_WIDEN(VORPA_LEGAL)

@@ -7,8 +7,14 @@ packages=(
   mingw-w64 libz-mingw-w64-dev
   wine wine64 wine32:i386
   xvfb xauth xdotool imagemagick fonts-ipafont-gothic
-  python3 python3-openpyxl
+  python3 python3-openpyxl locales
 )
+
+# Wine takes code page 932 from a Japanese locale; generating it keeps the
+# shell from warning that it does not exist.
+vorpa_locale() {
+  locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$' || localedef -i ja_JP -f UTF-8 ja_JP.UTF-8 2>/dev/null || true
+}
 
 missing=()
 for p in "${packages[@]}"; do
@@ -16,7 +22,10 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -eq 0 ]; then
+  vorpa_locale
+  exit 0
+fi
 
 echo "Installing: ${missing[*]}" >&2
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
@@ -25,3 +34,4 @@ fi
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+vorpa_locale

@@ -22,16 +22,21 @@ WINESERVER=/usr/lib/wine/wineserver
 export WINE WINESERVER VORPA_WIN_ARCH
 
 vorpa_wine_prefix() {
-  [ -f "$WINEPREFIX/.vorpa-ready" ] && return 0
-  echo "Creating the Wine prefix $WINEPREFIX (once)..." >&2
-  rm -rf "$WINEPREFIX"
-  "$WINE" wineboot -i >/dev/null 2>&1 || true
-  "$WINESERVER" -w
+  local stamp="$WINEPREFIX/.vorpa-setup-2"
+  [ -f "$stamp" ] && return 0
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "Creating the Wine prefix $WINEPREFIX (once)..." >&2
+    "$WINE" wineboot -i >/dev/null 2>&1 || true
+    "$WINESERVER" -w
+  fi
   local key='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
   local face
   for face in "Tahoma" "MS Shell Dlg" "MS Shell Dlg 2" "MS UI Gothic" "Microsoft Sans Serif"; do
     "$WINE" reg add "$key" /v "$face" /t REG_MULTI_SZ /d "ipag.ttf,IPAGothic" /f >/dev/null 2>&1
   done
+  # Xvfb runs no window manager: without this, Wine waits two seconds for one
+  # each time a window is hidden or destroyed.
+  "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
   "$WINESERVER" -w
-  touch "$WINEPREFIX/.vorpa-ready"
+  touch "$stamp"
 }

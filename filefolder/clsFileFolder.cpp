@@ -1,0 +1,3 @@
+#include "filefolder/clsFileFolder.h"
+
+clsFileFolder::clsFileFolder() = default;

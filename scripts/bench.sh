@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Builds and runs the benchmarks (bench_* targets). Each prints its own
+# figures as ratios against a baseline measured in the same run.
+# Usage: scripts/bench.sh [name-filter]
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+"$here/deps.sh"
+source "$here/build.sh"
+source "$here/wine-env.sh"
+filter="${1:-}"
+
+# Benchmarks are timed in optimised builds.
+native="$VORPA_BUILD/native-release"
+vorpa_configure "$native" -DCMAKE_BUILD_TYPE=Release -DVORPA_TESTS=OFF
+win="$VORPA_BUILD/win-$VORPA_WIN_ARCH"
+vorpa_configure "$win" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$VORPA_ROOT/cmake/mingw-$VORPA_WIN_ARCH.cmake"
+vorpa_wine_prefix
+
+targets() { cmake --build "$1" --target help | sed -n 's/^\(bench_[A-Za-z0-9_]*\):.*/\1/p' | grep -- "$filter" || true; }
+for t in $(targets "$native"); do
+  cmake --build "$native" --target "$t" >/dev/null
+  echo "== $t (native)"
+  "$native/$t"
+done
+for t in $(targets "$win"); do
+  cmake --build "$win" --target "$t" >/dev/null
+  echo "== $t (Wine, $VORPA_WIN_ARCH)"
+  (cd "$win" && xvfb-run -a "$WINE" "./$t.exe")
+done

@@ -1,0 +1,375 @@
+// The main window as a user meets it: caption, menus, the empty list with its
+// headers, layout on resize, closing, and the About box.
+#include <map>
+
+#include "app/Twips.h"
+#include "app/frmAbout.h"
+#include "app/resource.h"
+#include "app/version.h"
+#include "filefolder/clsFileFolder.h"
+#include "list/Columns.h"
+#include "tests/win/WinTestSupport.h"
+
+using namespace vorpa;
+using vorpa::test::MainWindowTest;
+using vorpa::test::Pump;
+
+namespace {
+
+std::wstring MenuText(HMENU menu, UINT pos) {
+  wchar_t buf[256] = {};
+  GetMenuStringW(menu, pos, buf, static_cast<int>(std::size(buf)), MF_BYPOSITION);
+  return buf;
+}
+
+RECT ChildRect(HWND child) {
+  RECT r;
+  GetWindowRect(child, &r);
+  MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+void SetClientSize(HWND hwnd, int width, int height) {
+  RECT r{0, 0, width, height};
+  AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE)), TRUE, 0);
+  SetWindowPos(hwnd, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
+  Pump();
+}
+
+}  // namespace
+
+TEST_F(MainWindowTest, StartsWithCaptionAndEmptyThreeColumnList) {
+  wchar_t caption[64] = {};
+  GetWindowTextW(form().hwnd(), caption, 64);
+  EXPECT_STREQ(caption, L"VORPA");
+  EXPECT_EQ(ItemCount(), 0);
+  EXPECT_EQ(HeaderText(0), L"ファイル名");
+  EXPECT_EQ(HeaderText(1), L"URLアドレス");
+  EXPECT_EQ(HeaderText(2), L"ファイルパス");
+  EXPECT_EQ(HeaderText(3), L"");  // exactly three
+  // 2310, 4650 and 4650 twips, from the design width of the list.
+  EXPECT_EQ(HeaderWidth(0), TwipsToPixels(2310));
+  EXPECT_EQ(HeaderWidth(1), TwipsToPixels(4650));
+  EXPECT_EQ(HeaderWidth(2), TwipsToPixels(4650));
+  const LONG style = GetWindowLongW(list(), GWL_STYLE);
+  EXPECT_TRUE(style & LVS_OWNERDATA);
+  EXPECT_TRUE(style & LVS_REPORT);
+  EXPECT_FALSE(style & LVS_SINGLESEL);
+}
+
+TEST_F(MainWindowTest, JapaneseResourceTextsArriveAsUtf16) {
+  // Spelled with escapes so a wrong code page of the resource script cannot
+  // also spoil the expectation.
+  HMENU bar = GetMenu(form().hwnd());
+  EXPECT_EQ(MenuText(bar, 0), L"\u30D5\u30A1\u30A4\u30EB(&F)");
+  EXPECT_EQ(MenuText(bar, 2), L"\u8A2D\u5B9A\uFF08&S)");
+}
+
+TEST_F(MainWindowTest, MenuTreeHasItsCaptionsMarksAndNoHiddenItems) {
+  HMENU bar = GetMenu(form().hwnd());
+  ASSERT_EQ(GetMenuItemCount(bar), 4);
+  EXPECT_EQ(MenuText(bar, 0), L"ファイル(&F)");
+  EXPECT_EQ(MenuText(bar, 1), L"編集(&E)");
+  EXPECT_EQ(MenuText(bar, 2), L"設定（&S)");
+  EXPECT_EQ(MenuText(bar, 3), L"バージョン情報(&V)");
+  EXPECT_EQ(GetSubMenu(bar, 3), nullptr);  // a command, not a submenu
+
+  const std::vector<std::wstring> file = {L"フォルダを開く\tCtrl+O", L"", L"EXCELで表示\tCtrl+L",
+                                          L"リストをCSV形式で保存する\tCtrl+S", L"", L"閉じる\tCtrl+X"};
+  const std::vector<std::wstring> edit = {L"全て選択\tCtrl+A", L"全ての選択解除（ESC）", L"選択項目の削除\tDel",
+                                          L"全て削除\tShift+Del"};
+  const std::vector<std::wstring> settings = {
+      L"お気に入りのフォルダを開く\tCtrl+F", L"デスクトップのフォルダを開く\tCtrl+D", L"",
+      L"新規にフォルダを開く\tCtrl+N", L"フォルダを追加で開く\tCtrl+M", L"",
+      L"リストアップにサブフォルダを含めない\tCtrl+I", L"リストアップにサブフォルダを含める\tCtrl+E"};
+  const std::vector<std::wstring>* expected[] = {&file, &edit, &settings};
+  for (int m = 0; m < 3; ++m) {
+    HMENU sub = GetSubMenu(bar, m);
+    ASSERT_EQ(GetMenuItemCount(sub), static_cast<int>(expected[m]->size())) << m;
+    for (size_t i = 0; i < expected[m]->size(); ++i) {
+      EXPECT_EQ(MenuText(sub, static_cast<UINT>(i)), (*expected[m])[i]) << m << "/" << i;
+      if ((*expected[m])[i].empty()) {
+        EXPECT_TRUE(GetMenuState(sub, static_cast<UINT>(i), MF_BYPOSITION) & MF_SEPARATOR);
+      }
+    }
+  }
+  // The two hidden File items and the pop-up's top item are not in the bar.
+  EXPECT_EQ(GetMenuState(bar, IDM_DESKTOPADDOPEN, MF_BYCOMMAND), static_cast<UINT>(-1));
+  EXPECT_EQ(GetMenuState(bar, IDM_FAVORITESADDOPEN, MF_BYCOMMAND), static_cast<UINT>(-1));
+  EXPECT_EQ(GetMenuState(bar, IDM_PALLSELECT, MF_BYCOMMAND), static_cast<UINT>(-1));
+
+  // Index 0 of each Settings pair starts checked.
+  EXPECT_TRUE(form().IsChecked(IDM_FAVORITESDESKTOP0));
+  EXPECT_FALSE(form().IsChecked(IDM_FAVORITESDESKTOP1));
+  EXPECT_TRUE(form().IsChecked(IDM_NEWADD0));
+  EXPECT_FALSE(form().IsChecked(IDM_NEWADD1));
+  EXPECT_TRUE(form().IsChecked(IDM_SUBFOLDER0));
+  EXPECT_FALSE(form().IsChecked(IDM_SUBFOLDER1));
+
+  // The pop-up: the Edit captions without the "（ESC）".
+  ASSERT_NE(form().mnuPop, nullptr);
+  ASSERT_EQ(GetMenuItemCount(form().mnuPop), 4);
+  EXPECT_EQ(MenuText(form().mnuPop, 0), L"全て選択");
+  EXPECT_EQ(MenuText(form().mnuPop, 1), L"全ての選択解除");
+  EXPECT_EQ(MenuText(form().mnuPop, 2), L"選択項目の削除");
+  EXPECT_EQ(MenuText(form().mnuPop, 3), L"全て削除");
+}
+
+TEST_F(MainWindowTest, ShortcutTextsAndAcceleratorTableAgree) {
+  const int n = CopyAcceleratorTableW(form().accelerators(), nullptr, 0);
+  std::vector<ACCEL> table(static_cast<size_t>(n));
+  CopyAcceleratorTableW(form().accelerators(), table.data(), n);
+
+  const auto describe = [](const ACCEL& a) {
+    std::wstring s;
+    if (a.fVirt & FCONTROL) s += L"Ctrl+";
+    if (a.fVirt & FSHIFT) s += L"Shift+";
+    if (a.fVirt & FALT) s += L"Alt+";
+    s += a.key == VK_DELETE ? std::wstring(L"Del") : std::wstring(1, static_cast<wchar_t>(a.key));
+    return s;
+  };
+  std::map<UINT, std::wstring> fromTable;
+  for (const ACCEL& a : table) {
+    EXPECT_TRUE(a.fVirt & FVIRTKEY);
+    EXPECT_TRUE(fromTable.emplace(a.cmd, describe(a)).second) << "two keys for command " << a.cmd;
+  }
+  // Every menu item with a shortcut text has exactly that key, and no key
+  // goes to an item that does not show it.
+  std::map<UINT, std::wstring> fromMenu;
+  HMENU bar = GetMenu(form().hwnd());
+  for (int m = 0; m < GetMenuItemCount(bar); ++m) {
+    HMENU sub = GetSubMenu(bar, m);
+    for (int i = 0; sub && i < GetMenuItemCount(sub); ++i) {
+      const std::wstring text = MenuText(sub, static_cast<UINT>(i));
+      const size_t tab = text.find(L'\t');
+      if (tab != std::wstring::npos) fromMenu[GetMenuItemID(sub, i)] = text.substr(tab + 1);
+    }
+  }
+  EXPECT_EQ(fromMenu, fromTable);
+  EXPECT_EQ(fromMenu.size(), 13u);
+}
+
+TEST_F(MainWindowTest, SettingsPairsMoveTheirMarks) {
+  Command(IDM_SUBFOLDER1);
+  EXPECT_FALSE(form().IsChecked(IDM_SUBFOLDER0));
+  EXPECT_TRUE(form().IsChecked(IDM_SUBFOLDER1));
+  Command(IDM_SUBFOLDER1);  // the checked item stays checked
+  EXPECT_TRUE(form().IsChecked(IDM_SUBFOLDER1));
+  Command(IDM_SUBFOLDER0);
+  EXPECT_TRUE(form().IsChecked(IDM_SUBFOLDER0));
+  EXPECT_FALSE(form().IsChecked(IDM_SUBFOLDER1));
+  Command(IDM_NEWADD1);
+  EXPECT_TRUE(form().IsChecked(IDM_NEWADD1));
+  EXPECT_TRUE(form().IsChecked(IDM_FAVORITESDESKTOP0));  // other pairs untouched
+  Command(IDM_FAVORITESDESKTOP1);
+  EXPECT_FALSE(form().IsChecked(IDM_FAVORITESDESKTOP0));
+  form().mnuFavoritesDesktop_Click(7);  // not an index of the pair
+  EXPECT_TRUE(form().IsChecked(IDM_FAVORITESDESKTOP1));
+}
+
+TEST_F(MainWindowTest, ListFollowsTheClientAreaWithItsMargins) {
+  HWND w = form().hwnd();
+  SetClientSize(w, 600, 400);
+  RECT r = ChildRect(list());
+  EXPECT_EQ(r.left, TwipsToPixels(90));
+  EXPECT_EQ(r.top, TwipsToPixels(30));
+  EXPECT_EQ(r.right - r.left, TwipsToPixels(PixelsToTwips(600) - 180));
+  EXPECT_EQ(r.bottom - r.top, TwipsToPixels(PixelsToTwips(400) - 90));
+  // Resizing keeps the column widths; rebuilding the headers recomputes them.
+  EXPECT_EQ(HeaderWidth(0), TwipsToPixels(2310));
+  form().ClearList(L"");
+  const ColumnWidths cw = ComputeColumnWidths(PixelsToTwips(r.right - r.left));
+  EXPECT_EQ(HeaderWidth(0), TwipsToPixels(cw.name));
+  EXPECT_EQ(HeaderWidth(2), TwipsToPixels(cw.folder));
+
+  // Minimizing leaves the list alone; restoring lays it out again.
+  ShowWindow(w, SW_MINIMIZE);
+  Pump();
+  RECT after = ChildRect(list());
+  EXPECT_EQ(after.right - after.left, r.right - r.left);
+  EXPECT_EQ(after.bottom - after.top, r.bottom - r.top);
+  ShowWindow(w, SW_RESTORE);
+  Pump();
+  after = ChildRect(list());
+  EXPECT_EQ(after.right - after.left, r.right - r.left);
+
+  // Maximized: the whole client area less the margins.
+  ShowWindow(w, SW_MAXIMIZE);
+  Pump();
+  RECT client;
+  GetClientRect(w, &client);
+  after = ChildRect(list());
+  EXPECT_EQ(after.right - after.left, TwipsToPixels(PixelsToTwips(client.right) - 180));
+  EXPECT_EQ(after.bottom - after.top, TwipsToPixels(PixelsToTwips(client.bottom) - 90));
+  ShowWindow(w, SW_RESTORE);
+  Pump();
+
+  // Smaller than the margins: the list shrinks to nothing, nothing fails.
+  SendMessageW(w, WM_SIZE, SIZE_RESTORED, MAKELPARAM(3, 2));
+  MoveWindow(w, 0, 0, 1, 1, TRUE);
+  Pump();
+  SendMessageW(w, WM_SIZE, SIZE_RESTORED, MAKELPARAM(0, 0));
+  after = ChildRect(list());
+  EXPECT_GE(after.right - after.left, 0);
+  EXPECT_GE(after.bottom - after.top, 0);
+  GetClientRect(w, &client);
+  if (client.right < TwipsToPixels(180)) {
+    EXPECT_EQ(after.right - after.left, 0);
+  }
+  EXPECT_TRUE(IsWindow(w));
+}
+
+TEST_F(MainWindowTest, HeaderRulesThroughTheWindowKeepEveryRow) {
+  form().ClearList(L"C:\\A");
+  form().rows.Append({L"one", L"http://one/", L"\\x"});
+  form().rows.Append({L"二", L"http://二/", L""});
+  form().RefreshList();
+  EXPECT_EQ(HeaderText(2), L"ファイルパス (C:\\A)");
+  form().MakeColumns(L"c:\\a", true);
+  EXPECT_EQ(HeaderText(2), L"ファイルパス (c:\\a)");
+  form().MakeColumns(L"C:\\B", true);
+  EXPECT_EQ(HeaderText(2), L"ファイルパス");
+  EXPECT_EQ(form().strListFolder, L"");
+  form().MakeColumns(L"C:\\C", true);
+  EXPECT_EQ(HeaderText(2), L"ファイルパス (C:\\C)");
+  form().MakeColumns(L"", false);  // as a drop does
+  EXPECT_EQ(HeaderText(2), L"ファイルパス");
+  EXPECT_EQ(form().strListFolder, L"C:\\C");
+
+  // Every rebuild left the rows and their three texts alone.
+  ASSERT_EQ(ItemCount(), 2);
+  EXPECT_EQ(ItemText(0, 0), L"one");
+  EXPECT_EQ(ItemText(0, 1), L"http://one/");
+  EXPECT_EQ(ItemText(0, 2), L"\\x");
+  EXPECT_EQ(ItemText(1, 0), L"二");
+  EXPECT_EQ(ItemText(1, 2), L"");
+
+  form().ClearList(L"");
+  EXPECT_EQ(ItemCount(), 0);
+  EXPECT_EQ(HeaderText(2), L"ファイルパス");
+}
+
+TEST_F(MainWindowTest, HoldsAndShowsOneHundredThousandRows) {
+  for (int i = 0; i < 100000; ++i)
+    form().rows.Append({L"n" + std::to_wstring(i), L"http://h/" + std::to_wstring(i), L""});
+  form().RefreshList();
+  EXPECT_EQ(ItemCount(), 100000);
+  EXPECT_EQ(ItemText(99999, 1), L"http://h/99999");
+  SendMessageW(list(), LVM_ENSUREVISIBLE, 99999, FALSE);
+  Pump();
+  EXPECT_GT(SendMessageW(list(), LVM_GETTOPINDEX, 0, 0), 99000);
+}
+
+// Closing by the close box, by "閉じる" and by Ctrl+X: the window goes at
+// once, without a question, and the file service object is released.
+class ClosingTest : public MainWindowTest, public testing::WithParamInterface<int> {};
+
+TEST_P(ClosingTest, ClosesAtOnceAndReleasesTheFileService) {
+  test::MessageRecorder boxes;
+  HWND w = form().hwnd();
+  form().FileFolder();
+  ASSERT_NE(form().objFileFolder, nullptr);
+  switch (GetParam()) {
+    case 0:
+      SendMessageW(w, WM_CLOSE, 0, 0);
+      break;
+    case 1:
+      Command(IDM_CLOSE);
+      break;
+    case 2: {
+      // The real key path: Ctrl+X through the accelerator table.
+      MSG msg{w, WM_KEYDOWN, 'X', 0, 0, {}};
+      BYTE keys[256] = {};
+      GetKeyboardState(keys);
+      keys[VK_CONTROL] = 0x80;
+      SetKeyboardState(keys);
+      const bool translated = form().TranslateAccel(msg);
+      keys[VK_CONTROL] = 0;
+      SetKeyboardState(keys);
+      EXPECT_TRUE(translated);
+      break;
+    }
+  }
+  Pump();
+  EXPECT_FALSE(IsWindow(w));
+  EXPECT_EQ(form().objFileFolder, nullptr);
+  EXPECT_TRUE(boxes.texts.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(ThreeWays, ClosingTest, testing::Values(0, 1, 2));
+
+// --- About box ---------------------------------------------------------------
+
+TEST(AboutBox, TextsComeFromTheVersionResource) {
+  const frmAbout::Texts t = frmAbout::LoadTexts(GetModuleHandleW(nullptr));
+  EXPECT_EQ(t.caption, L"ﾊﾞｰｼﾞｮﾝ情報 Quenmora");
+  EXPECT_EQ(t.title, L"VORPA");
+  EXPECT_EQ(t.version, L"Version 2.0");
+  EXPECT_EQ(t.description,
+            L"このソフトは、お気に入り等にあるファイルのリンク先であるURLアドレスをファイルのパスと共に一覧表示させます");
+  EXPECT_EQ(t.disclaimer.rfind(L"警告:  ", 0), 0u);
+  EXPECT_GT(t.disclaimer.size(), 10u);
+}
+
+namespace {
+
+struct AboutProbe {
+  UINT key = VK_RETURN;
+  std::wstring caption, title, version, disclaimer;
+  bool seen = false;
+};
+AboutProbe* g_probe = nullptr;
+
+BOOL CALLBACK FindDialog(HWND hwnd, LPARAM out) {
+  wchar_t cls[32] = {};
+  GetClassNameW(hwnd, cls, 32);
+  if (wcscmp(cls, L"#32770") == 0 && IsWindowVisible(hwnd)) {
+    *reinterpret_cast<HWND*>(out) = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+std::wstring ItemTextOf(HWND dlg, int id) {
+  wchar_t buf[512] = {};
+  GetDlgItemTextW(dlg, id, buf, 512);
+  return buf;
+}
+
+void CALLBACK AboutTimer(HWND, UINT, UINT_PTR id, DWORD) {
+  HWND dlg = nullptr;
+  EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&dlg));
+  if (!dlg || g_probe->seen) return;
+  g_probe->seen = true;
+  KillTimer(nullptr, id);
+  wchar_t buf[256] = {};
+  GetWindowTextW(dlg, buf, 256);
+  g_probe->caption = buf;
+  g_probe->title = ItemTextOf(dlg, IDC_LBLTITLE);
+  g_probe->version = ItemTextOf(dlg, IDC_LBLVERSION);
+  g_probe->disclaimer = ItemTextOf(dlg, IDC_LBLDISCLAIMER);
+  // The key goes to the focused control, as a user's press would.
+  HWND focus = GetFocus();
+  PostMessageW(focus ? focus : dlg, WM_KEYDOWN, g_probe->key, 0);
+  PostMessageW(focus ? focus : dlg, WM_KEYUP, g_probe->key, 0);
+}
+
+}  // namespace
+
+TEST_F(MainWindowTest, AboutBoxOpensModallyAndClosesWithEnterOrEscape) {
+  for (UINT key : {VK_RETURN, VK_ESCAPE, VK_RETURN}) {
+    AboutProbe probe;
+    probe.key = key;
+    g_probe = &probe;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 50, AboutTimer);
+    Command(IDM_VER);  // returns only when the box has closed
+    KillTimer(nullptr, timer);
+    g_probe = nullptr;
+    ASSERT_TRUE(probe.seen) << "no About box appeared";
+    EXPECT_EQ(probe.caption, L"ﾊﾞｰｼﾞｮﾝ情報 Quenmora");
+    EXPECT_EQ(probe.title, L"VORPA");
+    EXPECT_EQ(probe.version, L"Version 2.0");
+    EXPECT_EQ(probe.disclaimer, L"警告:  " VORPA_LEGAL_W);
+    EXPECT_TRUE(IsWindowEnabled(form().hwnd()));
+  }
+}
