@@ -21,6 +21,28 @@ constexpr wchar_t kClassName[] = L"VorpaMainWindow";
 constexpr double kClientWidth = 11880, kClientHeight = 5550;
 constexpr double kListLeft = 90, kListTop = 30, kListWidth = 11700, kListHeight = 4785;
 
+// Commands that would change the rows or start another long command. A walk
+// or drop lets messages run, so they can arrive in the middle of one; they
+// are ignored then.
+bool ChangesListOrRunsLong(UINT id) {
+  switch (id) {
+    case IDM_OPEN:
+    case IDM_EXCEL:
+    case IDM_SAVE:
+    case IDM_ALLSELECT:
+    case IDM_ALLNOTSELECT:
+    case IDM_DEL:
+    case IDM_ALLDEL:
+    case IDM_PALLSELECT:
+    case IDM_PALLNOTSELECT:
+    case IDM_PDEL:
+    case IDM_PALLDEL:
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 int CurrentShiftState() {
@@ -243,7 +265,7 @@ LRESULT frmMain::HandleListMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   const double y = PixelsToTwips(GET_Y_LPARAM(lp));
   switch (msg) {
     case WM_KEYDOWN:
-      lstView_KeyDown(static_cast<int>(wp), CurrentShiftState());
+      if (!busy()) lstView_KeyDown(static_cast<int>(wp), CurrentShiftState());
       break;  // the control's own handling of the key goes on
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
@@ -326,7 +348,7 @@ LRESULT frmMain::OnNotify(NMHDR* hdr) {
       return 0;
     }
     case LVN_COLUMNCLICK:
-      lstView_ColumnClick(reinterpret_cast<NMLISTVIEW*>(hdr)->iSubItem + 1);
+      if (!busy()) lstView_ColumnClick(reinterpret_cast<NMLISTVIEW*>(hdr)->iSubItem + 1);
       return 0;
     case NM_DBLCLK:
       lstView_DblClick();
@@ -345,6 +367,7 @@ LRESULT frmMain::OnNotify(NMHDR* hdr) {
 }
 
 void frmMain::OnCommand(UINT id) {
+  if (busy() && ChangesListOrRunsLong(id)) return;
   switch (id) {
     case IDM_OPEN: mnuOpen_Click(); break;
     case IDM_EXCEL: mnuExcel_Click(); break;
@@ -461,22 +484,35 @@ void frmMain::RefreshList() {
 }
 
 void frmMain::PushSelectionToView() {
+  if (!lstView) return;
   syncingSelection_ = true;
+  // Under Wine each message through the subclass chain costs a server call,
+  // seconds for 50,000 rows. ListProc passes these messages on untouched, so
+  // the list's own procedure can take them directly.
+  const auto base = reinterpret_cast<WNDPROC>(GetClassLongPtrW(lstView, GCLP_WNDPROC));
+  const auto list = [&](UINT msg, WPARAM wp, LPARAM lp) {
+    return base ? CallWindowProcW(base, lstView, msg, wp, lp) : SendMessageW(lstView, msg, wp, lp);
+  };
+  // With redrawing on, the list invalidates row by row even when told to set
+  // every row at once.
+  list(WM_SETREDRAW, FALSE, 0);
+  // One message sets or clears every row: start from all-on when most rows
+  // are selected, from all-off otherwise, then flip the other rows one by one.
+  const size_t n = rows.size();
+  const size_t selected = rows.SelectedCount();
+  const bool startOn = selected > n / 2;
   LVITEMW item{};
   item.stateMask = LVIS_SELECTED;
-  item.state = 0;
-  SendMessageW(lstView, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
-  const size_t n = rows.SelectedCount();
-  if (n > 0) {
-    item.state = LVIS_SELECTED;
-    if (n == rows.size()) {
-      SendMessageW(lstView, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
-    } else {
-      for (size_t i = 0; i < rows.size(); ++i)
-        if (rows.IsSelected(i))
-          SendMessageW(lstView, LVM_SETITEMSTATE, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
-    }
+  item.state = startOn ? LVIS_SELECTED : 0;
+  list(LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
+  if (selected != 0 && selected != n) {
+    item.state = startOn ? 0 : LVIS_SELECTED;
+    for (size_t i = 0; i < n; ++i)
+      if (rows.IsSelected(i) != startOn)
+        list(LVM_SETITEMSTATE, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
   }
+  list(WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(lstView, nullptr, FALSE);
   syncingSelection_ = false;
 }
 

@@ -33,4 +33,9 @@ bool EqualsIgnoreCase(std::wstring_view a, std::wstring_view b);
 // list control's own comparison. <0, 0 or >0.
 int CompareForSort(std::wstring_view a, std::wstring_view b);
 
+// Appends the sort key of a text: bytes whose order (unsigned, a prefix
+// first) is the order of CompareForSort. A sort then asks the platform once
+// per text instead of once per comparison.
+void AppendSortKey(std::wstring_view text, std::string& out);
+
 }  // namespace vorpa

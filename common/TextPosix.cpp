@@ -19,6 +19,13 @@ const char* IconvName(unsigned codePage) {
     case 1250: return "CP1250";
     case 1251: return "CP1251";
     case 1252: return "CP1252";
+    case 1253: return "CP1253";
+    case 1254: return "CP1254";
+    case 1255: return "CP1255";
+    case 1256: return "CP1256";
+    case 1257: return "CP1257";
+    case 1258: return "CP1258";
+    case 874: return "CP874";
     case 20127: return "ASCII";
     case kCodePageUtf7: return "UTF-7";
     case kCodePageUtf8: return "UTF-8";
@@ -68,13 +75,21 @@ std::wstring DecodeCodePage(std::string_view bytes, unsigned codePage) {
     char* o = buf;
     size_t oLeft = sizeof buf;
     const size_t r = iconv(cd.get(), &in, &inLeft, &o, &oLeft);
+    // Saved at once: the appends below may allocate, and allocation may
+    // change errno.
+    const int err = errno;
     for (char* p = buf; p + 4 <= o; p += 4) {
       const unsigned char* u = reinterpret_cast<unsigned char*>(p);
       out.push_back(static_cast<wchar_t>(u[0] | (u[1] << 8) | (u[2] << 16) | (u[3] << 24)));
     }
-    if (r == static_cast<size_t>(-1) && errno != E2BIG) {
-      // An undecodable or truncated sequence: one replacement, skip a byte.
-      out.push_back(L'\uFFFD');
+    if (r == static_cast<size_t>(-1) && err != E2BIG) {
+      // Windows' UTF-7 decoder passes every ASCII byte outside a base64 run
+      // through, where iconv refuses the backslash and '~' (the encoder never writes
+      // them directly, but hand-made text has them).
+      const unsigned char bad = static_cast<unsigned char>(*in);
+      const bool directAscii = codePage == kCodePageUtf7 && err == EILSEQ && bad < 0x80;
+      // Otherwise an undecodable or truncated sequence: one replacement, skip a byte.
+      out.push_back(directAscii ? static_cast<wchar_t>(bad) : L'\uFFFD');
       ++in;
       --inLeft;
       iconv(cd.get(), nullptr, nullptr, nullptr, nullptr);
@@ -153,6 +168,14 @@ int CompareForSort(std::wstring_view a, std::wstring_view b) {
     if (x != y) return x < y ? -1 : 1;
   }
   return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+void AppendSortKey(std::wstring_view text, std::string& out) {
+  // Big-endian code points: byte order is then code point order.
+  for (wchar_t ch : text) {
+    const auto x = static_cast<unsigned long>(std::towlower(static_cast<wint_t>(ch)));
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<char>((x >> shift) & 0xFF));
+  }
 }
 
 }  // namespace vorpa

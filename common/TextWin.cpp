@@ -63,4 +63,36 @@ int CompareForSort(std::wstring_view a, std::wstring_view b) {
   return r - CSTR_EQUAL;
 }
 
+void AppendSortKey(std::wstring_view text, std::string& out) {
+  // The platform refuses empty text; no other text orders before it.
+  if (text.empty()) return;
+  if (text.size() > INT_MAX) text = text.substr(0, INT_MAX);
+  constexpr DWORD kFlags = LCMAP_SORTKEY | NORM_IGNORECASE;
+  const int n = static_cast<int>(text.size());
+  // Most keys fit on the stack, which saves the sizing call.
+  BYTE local[512];
+  int got = LCMapStringEx(LOCALE_NAME_USER_DEFAULT, kFlags, text.data(), n, reinterpret_cast<LPWSTR>(local),
+                          static_cast<int>(sizeof local), nullptr, nullptr, 0);
+  if (got > 0) {
+    out.append(reinterpret_cast<const char*>(local), static_cast<size_t>(got - 1));  // without its closing 0
+    return;
+  }
+  const int needed = LCMapStringEx(LOCALE_NAME_USER_DEFAULT, kFlags, text.data(), n, nullptr, 0, nullptr, nullptr, 0);
+  if (needed > 0) {
+    std::string key(static_cast<size_t>(needed), '\0');
+    got = LCMapStringEx(LOCALE_NAME_USER_DEFAULT, kFlags, text.data(), n, reinterpret_cast<LPWSTR>(key.data()),
+                        needed, nullptr, nullptr, 0);
+    if (got > 0) {
+      out.append(key.data(), static_cast<size_t>(got - 1));
+      return;
+    }
+  }
+  // The platform gave no key: order such text after all others, by its code units.
+  out.push_back(static_cast<char>(0xFF));
+  for (wchar_t ch : text) {
+    out.push_back(static_cast<char>((ch >> 8) & 0xFF));
+    out.push_back(static_cast<char>(ch & 0xFF));
+  }
+}
+
 }  // namespace vorpa

@@ -1,3 +1,671 @@
 #include "filefolder/clsFileFolder.h"
 
+#include <commdlg.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <memory>
+#include <unordered_set>
+#include <utility>
+
+#include "app/Messages.h"
+#include "filefolder/PathText.h"
+
+namespace {
+
+using vorpa::CutAtNul;
+using vorpa::EndsWithBackslash;
+using vorpa::WithBit;
+using vorpa::WithoutTrailingBackslash;
+using vorpa::WithTrailingBackslash;
+
+constexpr wchar_t kBrowsePrompt[] = L"適当なフォルダをクリックして選択状態にしてから ＯＫ を押して下さい";
+constexpr wchar_t kNoSuchFolder[] = L"存在しないフォルダです";
+constexpr wchar_t kFolderMissing[] = L"指定されたフォルダが存在しません";
+
+// Browse options.
+constexpr uint32_t kBifReturnOnlyFsDirs = 0x0001;
+constexpr uint32_t kBifDontGoBelowDomain = 0x0002;
+constexpr uint32_t kBifStatusText = 0x0004;
+constexpr uint32_t kBifReturnFsAncestors = 0x0008;
+constexpr uint32_t kBifEditBox = 0x0010;
+constexpr uint32_t kBifValidate = 0x0020;
+constexpr uint32_t kBifBrowseForComputer = 0x1000;
+constexpr uint32_t kBifBrowseForPrinter = 0x2000;
+constexpr uint32_t kBifBrowseIncludeFiles = 0x4000;
+
+// From this length on a path goes to the file functions in its \\?\ form:
+// CreateDirectory already refuses 248 characters (room for an 8.3 name), and
+// a listing appends "\*" to the folder.
+constexpr size_t kLongPath = MAX_PATH - 12;
+
+// The path as the file functions accept it at any length. The \\?\ form also
+// switches off the platform's normalisation ("..", "/", relative paths), so
+// the path is made full first.
+std::wstring ForFileApi(const std::wstring& path) {
+  if (path.size() < kLongPath) return path;
+  if (path.compare(0, 4, L"\\\\?\\") == 0 || path.compare(0, 4, L"\\\\.\\") == 0) return path;
+  std::wstring full(path.size() + MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (n == 0) return path;
+    if (n < full.size()) {
+      full.resize(n);
+      break;
+    }
+    full.resize(n);
+  }
+  return vorpa::ToExtendedLengthPath(full);
+}
+
+// Calls fn(buffer, size) until the answer fits: the platform reports the
+// needed size (NUL included) when the buffer is too small, the length
+// written (NUL excluded) when it fits, and 0 on failure.
+template <class Fn>
+std::wstring GrowingCall(Fn fn) {
+  std::wstring buffer(MAX_PATH + 1, L'\0');
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    const DWORD n = fn(buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) return {};
+    if (n < buffer.size()) return CutAtNul(buffer);
+    buffer.assign(n + 1, L'\0');
+  }
+  return {};
+}
+
+// Patterns end in "*" rather than "*.*": the find functions read both as
+// every name, and Wine matches the plain star faster.
+HANDLE FindFirst(const std::wstring& pattern, WIN32_FIND_DATAW& data, bool wholeListing) {
+  // The large fetch pays off for listings read to their end; the existence
+  // tests stop at the first entry or two.
+  return FindFirstFileExW(ForFileApi(pattern).c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
+                          wholeListing ? FIND_FIRST_EX_LARGE_FETCH : 0);
+}
+
+bool IsFolder(const WIN32_FIND_DATAW& data) { return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
+
+bool IsDotOrDotDot(const wchar_t* name) {
+  return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
+}
+
+// True at the first entry matching `pattern` for which `accept` holds.
+template <class Accept>
+bool AnyEntry(const std::wstring& pattern, Accept accept) {
+  WIN32_FIND_DATAW data;
+  const HANDLE find = FindFirst(pattern, data, false);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  bool found = false;
+  do {
+    found = accept(data);
+  } while (!found && FindNextFileW(find, &data));
+  FindClose(find);
+  return found;
+}
+
+// What makes a folder the same folder under any name: a directory link or a
+// junction leads to a folder with the same volume and file index.
+struct FolderIdentity {
+  DWORD volume;
+  DWORD indexHigh;
+  DWORD indexLow;
+  bool operator==(const FolderIdentity& o) const {
+    return volume == o.volume && indexHigh == o.indexHigh && indexLow == o.indexLow;
+  }
+};
+struct FolderIdentityHash {
+  size_t operator()(const FolderIdentity& id) const noexcept {
+    const uint64_t index = (static_cast<uint64_t>(id.indexHigh) << 32) | id.indexLow;
+    return std::hash<uint64_t>()(index ^ (static_cast<uint64_t>(id.volume) * 0x9E3779B97F4A7C15ull));
+  }
+};
+
+// The folders a whole-tree walk has entered, so that a link back into the
+// tree (or to a folder met before) is not walked a second time, which would
+// list its files again or never end.
+//
+// Only a reparse point (a junction, a directory symbolic link, a mounted
+// volume; under Wine also a Unix symbolic link) can lead to a folder that is
+// not a plain child of its parent: plain folders form a tree. Until the walk
+// meets the first such entry every folder is new, and asking each folder for
+// its identity would cost an extra open per folder, which under Wine is as
+// much as listing it. So the walk only notes the paths of the folders it
+// enters, and at the first reparse point it identifies them all and from
+// then on every folder it meets.
+class WalkedFolders {
+ public:
+  // True the first time a folder is met.
+  bool FirstVisit(const std::wstring& folder, DWORD attributes) {
+    if (!checking_) {
+      if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+        entered_.push_back(folder);
+        return true;
+      }
+      checking_ = true;
+      for (const auto& earlier : entered_) Identify(earlier);
+      entered_.clear();
+      entered_.shrink_to_fit();
+    }
+    return Identify(folder);
+  }
+
+ private:
+  // True when the folder was not identified before. A folder whose identity
+  // the platform does not give counts as new; its listing then decides.
+  bool Identify(const std::wstring& folder) {
+    const HANDLE h = CreateFileW(ForFileApi(folder).c_str(), FILE_READ_ATTRIBUTES,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return true;
+    BY_HANDLE_FILE_INFORMATION info;
+    const BOOL known = GetFileInformationByHandle(h, &info);
+    CloseHandle(h);
+    if (!known) return true;
+    return seen_.insert({info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow}).second;
+  }
+
+  bool checking_ = false;
+  std::vector<std::wstring> entered_;
+  std::unordered_set<FolderIdentity, FolderIdentityHash> seen_;
+};
+
+// Open listings of a walk, innermost last; each is closed when left, also
+// when the walk ends early.
+class ListingStack {
+ public:
+  struct Level {
+    HANDLE find;
+    size_t folderLength;  // length of the folder's path with its "\"
+  };
+  ListingStack() = default;
+  ListingStack(const ListingStack&) = delete;
+  ListingStack& operator=(const ListingStack&) = delete;
+  ~ListingStack() {
+    while (!levels_.empty()) Pop();
+  }
+  bool empty() const { return levels_.empty(); }
+  Level& top() { return levels_.back(); }
+  void Push(HANDLE find, size_t folderLength) { levels_.push_back({find, folderLength}); }
+  void Pop() {
+    FindClose(levels_.back().find);
+    levels_.pop_back();
+  }
+
+ private:
+  std::vector<Level> levels_;
+};
+
+// Lists `folder` (a path ending with "\") in the order the file system gives,
+// calling onFolder(path) for each sub-folder and onFile(path) for each file,
+// with path = folder + name. With `wholeTree` each sub-folder is walked as
+// soon as it is met, before the next entry of its parent; a folder already
+// walked under another name is passed over. The walk keeps its own stack of
+// open listings, so a deep tree cannot exhaust the thread's stack, and one
+// path buffer, so memory stays proportional to the depth.
+template <class OnFolder, class OnFile>
+void Walk(std::wstring folder, bool wholeTree, OnFolder&& onFolder, OnFile&& onFile) {
+  WalkedFolders walked;
+  if (wholeTree) walked.FirstVisit(folder, GetFileAttributesW(ForFileApi(folder).c_str()));
+  WIN32_FIND_DATAW data;
+  ListingStack stack;
+  auto open = [&](const std::wstring& path) {
+    const HANDLE find = FindFirst(path + L'*', data, true);
+    if (find == INVALID_HANDLE_VALUE) return false;  // an unreadable folder adds nothing
+    stack.Push(find, path.size());
+    return true;
+  };
+  std::wstring path = std::move(folder);
+  bool pending = open(path);  // `data` holds an entry not yet visited
+  while (!stack.empty()) {
+    if (!pending && !FindNextFileW(stack.top().find, &data)) {
+      stack.Pop();
+      continue;
+    }
+    pending = false;
+    path.resize(stack.top().folderLength);
+    const bool isFolder = IsFolder(data);
+    if (isFolder && IsDotOrDotDot(data.cFileName)) continue;
+    path += data.cFileName;
+    if (!isFolder) {
+      onFile(path);
+    } else if (!wholeTree) {
+      onFolder(path);
+    } else if (walked.FirstVisit(path, data.dwFileAttributes)) {
+      onFolder(path);
+      path += L'\\';
+      pending = open(path);
+    }
+  }
+}
+
+// A whole-tree result is built in the list the object keeps. Nothing reads
+// that list once the call has returned, so the caller gets it itself rather
+// than a copy of what may be hundreds of thousands of paths.
+std::vector<std::wstring> HandOver(std::vector<std::wstring>& kept) { return std::exchange(kept, {}); }
+
+// Frees an item-ID list when it goes out of scope.
+struct ItemIdListDeleter {
+  void operator()(ITEMIDLIST* list) const { ILFree(list); }
+};
+using ItemIdList = std::unique_ptr<ITEMIDLIST, ItemIdListDeleter>;
+
+}  // namespace
+
 clsFileFolder::clsFileFolder() = default;
+
+// ---------------------------------------------------------------------------
+// Folder browser
+
+std::wstring clsFileFolder::ReferDesktop() { return BrowseFolder(CSIDL_DESKTOP, std::wstring()); }
+std::wstring clsFileFolder::ReferPrograms() { return BrowseFolder(CSIDL_PROGRAMS, std::wstring()); }
+std::wstring clsFileFolder::ReferPersonal() { return BrowseFolder(CSIDL_PERSONAL, std::wstring()); }
+std::wstring clsFileFolder::ReferFavorites() { return BrowseFolder(CSIDL_FAVORITES, std::wstring()); }
+std::wstring clsFileFolder::ReferStartMenu() { return BrowseFolder(CSIDL_STARTMENU, std::wstring()); }
+std::wstring clsFileFolder::ReferDrives() { return BrowseFolder(CSIDL_DRIVES, std::wstring()); }
+std::wstring clsFileFolder::ReferNetwork() { return BrowseFolder(CSIDL_NETWORK, std::wstring()); }
+
+std::wstring clsFileFolder::ReferUser(std::wstring UserPath) {
+  if (!FolderExist(UserPath)) {
+    vorpa::ShowMessage(MessageOwner(), kNoSuchFolder);
+    return {};
+  }
+  return BrowseFolder(kRootFromPath, std::move(UserPath));
+}
+
+void clsFileFolder::RealFolderOnly(bool blnRename) {
+  lngBrowseFlags_ = WithBit(lngBrowseFlags_, kBifReturnOnlyFsDirs, blnRename);
+}
+bool clsFileFolder::RealFolderOnly() const { return (lngBrowseFlags_ & kBifReturnOnlyFsDirs) != 0; }
+void clsFileFolder::DontNetwork(bool blnRename) {
+  lngBrowseFlags_ = WithBit(lngBrowseFlags_, kBifDontGoBelowDomain, blnRename);
+}
+bool clsFileFolder::DontNetwork() const { return (lngBrowseFlags_ & kBifDontGoBelowDomain) != 0; }
+void clsFileFolder::AddStatus(bool blnRename) { lngBrowseFlags_ = WithBit(lngBrowseFlags_, kBifStatusText, blnRename); }
+bool clsFileFolder::AddStatus() const { return (lngBrowseFlags_ & kBifStatusText) != 0; }
+void clsFileFolder::NetworkOnlySelect(bool blnRename) {
+  lngBrowseFlags_ = WithBit(lngBrowseFlags_, kBifReturnFsAncestors, blnRename);
+}
+bool clsFileFolder::NetworkOnlySelect() const { return (lngBrowseFlags_ & kBifReturnFsAncestors) != 0; }
+void clsFileFolder::AddFileText(bool blnRename) { lngBrowseFlags_ = WithBit(lngBrowseFlags_, kBifEditBox, blnRename); }
+bool clsFileFolder::AddFileText() const { return (lngBrowseFlags_ & kBifEditBox) != 0; }
+void clsFileFolder::InvalidItem(bool blnRename) { lngBrowseFlags_ = WithBit(lngBrowseFlags_, kBifValidate, blnRename); }
+bool clsFileFolder::InvalidItem() const { return (lngBrowseFlags_ & kBifValidate) != 0; }
+void clsFileFolder::NetworkOnly(bool blnRename) {
+  lngBrowseFlags_ = WithBit(lngBrowseFlags_, kBifBrowseForComputer, blnRename);
+}
+bool clsFileFolder::NetworkOnly() const { return (lngBrowseFlags_ & kBifBrowseForComputer) != 0; }
+void clsFileFolder::NetworkPrintOnly(bool blnRename) {
+  lngBrowseFlags_ = WithBit(lngBrowseFlags_, kBifBrowseForPrinter, blnRename);
+}
+bool clsFileFolder::NetworkPrintOnly() const { return (lngBrowseFlags_ & kBifBrowseForPrinter) != 0; }
+void clsFileFolder::AllResource(bool blnRename) {
+  lngBrowseFlags_ = WithBit(lngBrowseFlags_, kBifBrowseIncludeFiles, blnRename);
+}
+bool clsFileFolder::AllResource() const { return (lngBrowseFlags_ & kBifBrowseIncludeFiles) != 0; }
+
+// ---------------------------------------------------------------------------
+// Path and name helpers
+
+std::wstring clsFileFolder::GetTempFolder() {
+  return GrowingCall([](wchar_t* buffer, DWORD size) { return GetTempPathW(size, buffer); });
+}
+
+int32_t clsFileFolder::CreateFolder(std::wstring strCreateFolder) {
+  // Creates missing parents too; the owner is never passed, so the shell
+  // shows nothing.
+  return SHCreateDirectoryExW(nullptr, strCreateFolder.c_str(), nullptr);
+}
+
+std::wstring clsFileFolder::GetLongPath(std::wstring strShortPath) {
+  const std::wstring in = ForFileApi(strShortPath);
+  const std::wstring out =
+      GrowingCall([&](wchar_t* buffer, DWORD size) { return GetLongPathNameW(in.c_str(), buffer, size); });
+  return in == strShortPath ? out : vorpa::FromExtendedLengthPath(out);
+}
+
+std::wstring clsFileFolder::GetShortPath(std::wstring strLongPath) {
+  const std::wstring in = ForFileApi(strLongPath);
+  const std::wstring out =
+      GrowingCall([&](wchar_t* buffer, DWORD size) { return GetShortPathNameW(in.c_str(), buffer, size); });
+  return in == strLongPath ? out : vorpa::FromExtendedLengthPath(out);
+}
+
+bool clsFileFolder::FolderExist(std::wstring strFolder) {
+  // A drive root has no "." entry, so a root with nothing visible in it
+  // counts as missing.
+  return AnyEntry(WithTrailingBackslash(std::move(strFolder)) + L'*', [](const WIN32_FIND_DATAW& data) {
+    return IsFolder(data) || (data.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) == 0;
+  });
+}
+
+bool clsFileFolder::FileExist(std::wstring strFile) {
+  if (strFile.empty()) return false;
+  // The find functions refuse a pattern ending in "\"; such a pattern asks
+  // about the folder's contents.
+  if (EndsWithBackslash(strFile)) strFile += L'*';
+  return AnyEntry(strFile, [](const WIN32_FIND_DATAW& data) {
+    return (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) == 0;
+  });
+}
+
+std::wstring clsFileFolder::GetNoTypeFileNameA(std::wstring strFileFullPath) {
+  return vorpa::NameWithoutType(GetFileNameA(strFileFullPath), GetFileTypeA(strFileFullPath));
+}
+
+std::wstring clsFileFolder::GetFileNameA(std::wstring strFileFullPath) {
+  const wchar_t* name = PathFindFileNameW(strFileFullPath.c_str());
+  return name ? std::wstring(name) : std::wstring();
+}
+
+std::wstring clsFileFolder::GetFileNameAB(std::wstring strFileFullPath) {
+  strFileFullPath.push_back(L'\0');
+  PathStripPathW(strFileFullPath.data());
+  return CutAtNul(strFileFullPath);
+}
+
+std::wstring clsFileFolder::GetFileName(std::wstring strFileFullPath) {
+  // Asked with size 0 for the size it needs. Wine answers a null buffer with
+  // an error even then, so it gets a real one.
+  wchar_t probe[1] = {};
+  const short needed = GetFileTitleW(strFileFullPath.c_str(), probe, 0);
+  if (needed <= 0) return {};
+  std::wstring title(static_cast<size_t>(needed), L'\0');
+  if (GetFileTitleW(strFileFullPath.c_str(), title.data(), static_cast<WORD>(needed)) != 0) return {};
+  return CutAtNul(title);
+}
+
+std::wstring clsFileFolder::GetFileTypeA(std::wstring strFileFullPath) {
+  const wchar_t* dot = PathFindExtensionW(strFileFullPath.c_str());
+  if (!dot || *dot == L'\0') return {};
+  return std::wstring(dot + 1);
+}
+
+std::wstring clsFileFolder::GetFileType(std::wstring strFilePath, bool blnExistCheck, bool blnNameCheck) {
+  // The flag names say the opposite of what they do: false asks for the test.
+  if (!blnExistCheck && !FileExist(strFilePath)) return {};
+  return vorpa::TextAfterLastDot(blnNameCheck ? strFilePath : GetFileName(strFilePath));
+}
+
+std::wstring clsFileFolder::GetFilePath(std::wstring strFileFullPath) {
+  if (!FileExist(strFileFullPath)) {
+    if (!FolderExist(strFileFullPath)) return {};
+    strFileFullPath = WithTrailingBackslash(std::move(strFileFullPath));
+  }
+  strFileFullPath.push_back(L'\0');
+  if (!PathRemoveFileSpecW(strFileFullPath.data())) return {};
+  return CutAtNul(strFileFullPath);
+}
+
+std::vector<std::wstring> clsFileFolder::GetSplitPath(std::wstring strFileFullPath) {
+  return vorpa::FolderChain(GetFilePath(std::move(strFileFullPath)));
+}
+
+std::wstring clsFileFolder::NullDel(std::wstring strBuffer) { return CutAtNul(strBuffer); }
+
+// ---------------------------------------------------------------------------
+// Listings
+
+std::wstring clsFileFolder::ListedFolder(const std::wstring& strFolderPath) {
+  std::wstring folder = GetFilePath(strFolderPath);
+  if (folder.empty()) folder = strFolderPath;
+  if (folder.empty() || !FolderExist(folder)) {
+    vorpa::ShowMessage(MessageOwner(), kFolderMissing);
+    return {};
+  }
+  return folder;
+}
+
+std::vector<std::wstring> clsFileFolder::SFolderPath(std::wstring strFolderPath) {
+  strSFolderList_.assign(1, std::wstring());
+  sFolderPathCount_ = 0;
+  const std::wstring folder = ListedFolder(strFolderPath);
+  if (folder.empty()) {
+    sFolderPathCount_ = -1;
+    return strSFolderList_;
+  }
+  strSFolderList_[0] = WithoutTrailingBackslash(folder);
+  sFolderPathCount_ = 1;
+  CollectFolders(strSFolderList_[0]);
+  return HandOver(strSFolderList_);
+}
+
+std::vector<std::wstring> clsFileFolder::GetFolder(std::wstring strFolderPath) {
+  folderPathCount_ = 0;
+  const std::wstring folder = ListedFolder(strFolderPath);
+  if (folder.empty()) {
+    folderPathCount_ = -1;
+    return {std::wstring()};
+  }
+  std::vector<std::wstring> list;
+  Walk(
+      WithTrailingBackslash(folder), false,
+      [&](const std::wstring& path) {
+        list.push_back(path);
+        ++folderPathCount_;
+      },
+      [](const std::wstring&) {});
+  if (list.empty()) list.emplace_back();
+  return list;
+}
+
+std::vector<std::wstring> clsFileFolder::SFilePath(std::wstring strFolderPath) {
+  strSFileList_.assign(1, std::wstring());
+  sFilePathCount_ = 0;
+  const std::wstring folder = ListedFolder(strFolderPath);
+  if (folder.empty()) {
+    sFilePathCount_ = -1;
+    return strSFileList_;
+  }
+  CollectFiles(folder);
+  return HandOver(strSFileList_);
+}
+
+std::vector<std::wstring> clsFileFolder::GetFile(std::wstring strFolderPath) {
+  filePathCount_ = 0;
+  const std::wstring folder = ListedFolder(strFolderPath);
+  if (folder.empty()) {
+    filePathCount_ = -1;
+    return {std::wstring()};
+  }
+  std::vector<std::wstring> list;
+  Walk(
+      WithTrailingBackslash(folder), false, [](const std::wstring&) {},
+      [&](const std::wstring& path) {
+        list.push_back(path);
+        ++filePathCount_;
+      });
+  if (list.empty()) list.emplace_back();
+  return list;
+}
+
+std::vector<std::wstring> clsFileFolder::SFileFolderPath(std::wstring strFolderPath) {
+  strSFileFolderList_.assign(1, std::wstring());
+  bsFolderPathCount_ = 0;
+  bsFilePathCount_ = 0;
+  const std::wstring folder = ListedFolder(strFolderPath);
+  if (folder.empty()) {
+    bsFolderPathCount_ = -1;
+    bsFilePathCount_ = -1;
+    return strSFileFolderList_;
+  }
+  const std::wstring root = WithoutTrailingBackslash(folder);
+  strSFileFolderList_[0] = root + L'\\';
+  bsFolderPathCount_ = 1;
+  CollectFilesAndFolders(root);
+  return HandOver(strSFileFolderList_);
+}
+
+std::vector<std::wstring> clsFileFolder::GetFileFolder(std::wstring strFolderPath) {
+  bFolderPathCount_ = 0;
+  bFilePathCount_ = 0;
+  const std::wstring folder = ListedFolder(strFolderPath);
+  if (folder.empty()) {
+    bFolderPathCount_ = -1;
+    bFilePathCount_ = -1;
+    return {std::wstring()};
+  }
+  std::vector<std::wstring> list;
+  Walk(
+      WithTrailingBackslash(folder), false,
+      [&](const std::wstring& path) {
+        list.push_back(path + L'\\');
+        ++bFolderPathCount_;
+      },
+      [&](const std::wstring& path) {
+        list.push_back(path);
+        ++bFilePathCount_;
+      });
+  if (list.empty()) list.emplace_back();
+  return list;
+}
+
+// The kept list holds its first element already (the folder itself), or the
+// empty placeholder that the first entry found replaces.
+void clsFileFolder::CollectFolders(const std::wstring& strFolder) {
+  Walk(
+      WithTrailingBackslash(strFolder), true,
+      [&](const std::wstring& path) {
+        strSFolderList_.push_back(path);
+        ++sFolderPathCount_;
+      },
+      [](const std::wstring&) {});
+}
+
+void clsFileFolder::CollectFiles(const std::wstring& strFolder) {
+  Walk(
+      WithTrailingBackslash(strFolder), true, [](const std::wstring&) {},
+      [&](const std::wstring& path) {
+        if (sFilePathCount_ == 0) {
+          strSFileList_[0] = path;
+        } else {
+          strSFileList_.push_back(path);
+        }
+        ++sFilePathCount_;
+      });
+}
+
+void clsFileFolder::CollectFilesAndFolders(const std::wstring& strFolder) {
+  Walk(
+      WithTrailingBackslash(strFolder), true,
+      [&](const std::wstring& path) {
+        strSFileFolderList_.push_back(path + L'\\');
+        ++bsFolderPathCount_;
+      },
+      [&](const std::wstring& path) {
+        strSFileFolderList_.push_back(path);
+        ++bsFilePathCount_;
+      });
+}
+
+// ---------------------------------------------------------------------------
+// Shell file operations
+
+bool clsFileFolder::Move(std::wstring strFrom, std::wstring strTo) {
+  return RunFileOperation(std::move(strFrom), std::move(strTo), FO_MOVE);
+}
+bool clsFileFolder::Copy(std::wstring strFrom, std::wstring strTo) {
+  return RunFileOperation(std::move(strFrom), std::move(strTo), FO_COPY);
+}
+bool clsFileFolder::Recycled(std::wstring strFrom) {
+  // Stays on for every later operation of the object, Delete included.
+  AllowUndo(true);
+  return RunFileOperation(std::move(strFrom), std::wstring(), FO_DELETE);
+}
+bool clsFileFolder::Delete(std::wstring strFrom) {
+  return RunFileOperation(std::move(strFrom), std::wstring(), FO_DELETE);
+}
+bool clsFileFolder::Rename(std::wstring strFrom, std::wstring strTo) {
+  return RunFileOperation(std::move(strFrom), std::move(strTo), FO_RENAME);
+}
+
+void clsFileFolder::Target(HWND lngNewWindow) { lngTarget_ = IsWindow(lngNewWindow) ? lngNewWindow : nullptr; }
+
+void clsFileFolder::RespondDialog(bool blnRespond) {
+  lngFileOpFlags_ = WithBit(lngFileOpFlags_, FOF_NOCONFIRMATION, blnRespond);
+}
+bool clsFileFolder::RespondDialog() const { return (lngFileOpFlags_ & FOF_NOCONFIRMATION) != 0; }
+void clsFileFolder::RenameOnCollision(bool blnRename) {
+  lngFileOpFlags_ = WithBit(lngFileOpFlags_, FOF_RENAMEONCOLLISION, blnRename);
+}
+bool clsFileFolder::RenameOnCollision() const { return (lngFileOpFlags_ & FOF_RENAMEONCOLLISION) != 0; }
+void clsFileFolder::SimpleProgress(bool blnSimple) {
+  lngFileOpFlags_ = WithBit(lngFileOpFlags_, FOF_SIMPLEPROGRESS, blnSimple);
+}
+bool clsFileFolder::SimpleProgress() const { return (lngFileOpFlags_ & FOF_SIMPLEPROGRESS) != 0; }
+// The five below own bits that say "don't": the property reads true while
+// its bit is clear.
+void clsFileFolder::ConfirmMakeDir(bool blnMakeDir) {
+  lngFileOpFlags_ = WithBit(lngFileOpFlags_, FOF_NOCONFIRMMKDIR, !blnMakeDir);
+}
+bool clsFileFolder::ConfirmMakeDir() const { return (lngFileOpFlags_ & FOF_NOCONFIRMMKDIR) == 0; }
+void clsFileFolder::ShowDialog(bool blnShowDialog) {
+  lngFileOpFlags_ = WithBit(lngFileOpFlags_, FOF_SILENT, !blnShowDialog);
+}
+bool clsFileFolder::ShowDialog() const { return (lngFileOpFlags_ & FOF_SILENT) == 0; }
+void clsFileFolder::AllowUndo(bool blnUndo) { lngFileOpFlags_ = WithBit(lngFileOpFlags_, FOF_ALLOWUNDO, blnUndo); }
+bool clsFileFolder::AllowUndo() const { return (lngFileOpFlags_ & FOF_ALLOWUNDO) != 0; }
+void clsFileFolder::MultiDestFiles(bool blnMultiDestFiles) {
+  lngFileOpFlags_ = WithBit(lngFileOpFlags_, FOF_MULTIDESTFILES, !blnMultiDestFiles);
+}
+bool clsFileFolder::MultiDestFiles() const { return (lngFileOpFlags_ & FOF_MULTIDESTFILES) == 0; }
+void clsFileFolder::FilesOnly(bool blnFilesOnly) {
+  lngFileOpFlags_ = WithBit(lngFileOpFlags_, FOF_FILESONLY, !blnFilesOnly);
+}
+bool clsFileFolder::FilesOnly() const { return (lngFileOpFlags_ & FOF_FILESONLY) == 0; }
+void clsFileFolder::WantMappingHandle(bool blnWantMappingHandle) {
+  lngFileOpFlags_ = WithBit(lngFileOpFlags_, FOF_WANTMAPPINGHANDLE, !blnWantMappingHandle);
+}
+bool clsFileFolder::WantMappingHandle() const { return (lngFileOpFlags_ & FOF_WANTMAPPINGHANDLE) == 0; }
+
+// ---------------------------------------------------------------------------
+// Private procedures
+
+std::wstring clsFileFolder::BrowseFolder(int lngRootId, std::wstring strPath) {
+  // Both roots are released when the dialog has closed, whatever it returns.
+  ItemIdList root;
+  if (lngRootId == kRootFromPath) {
+    root.reset(ILCreateFromPathW(strPath.c_str()));  // null: the desktop
+  } else {
+    PIDLIST_ABSOLUTE special = nullptr;
+    if (SUCCEEDED(SHGetFolderLocation(nullptr, lngRootId, nullptr, 0, &special))) root.reset(special);
+  }
+  wchar_t displayName[MAX_PATH] = {};
+  BROWSEINFOW info{};
+  info.hwndOwner = lngTarget_;
+  info.pidlRoot = root.get();
+  info.pszDisplayName = displayName;
+  info.lpszTitle = kBrowsePrompt;
+  info.ulFlags = lngBrowseFlags_;
+  const ItemIdList chosen(SHBrowseForFolderW(&info));
+  if (!chosen) return {};
+  // SHGetPathFromIDListW writes at most MAX_PATH characters and leaves the
+  // buffer empty for items that are not in the file system.
+  wchar_t path[MAX_PATH] = {};
+  SHGetPathFromIDListW(chosen.get(), path);
+  std::wstring folder = CutAtNul(std::wstring_view(path, MAX_PATH));
+  // Callers build paths on the answer and expect a "\" only after a drive
+  // root; Wine writes one after a special folder's own item too.
+  if (EndsWithBackslash(folder) && !PathIsRootW(folder.c_str())) folder.pop_back();
+  return folder;
+}
+
+bool clsFileFolder::RunFileOperation(std::wstring strFrom, std::wstring strTo, UINT wFunc) {
+  if (CutAtNul(strFrom).empty()) return false;
+  // Name lists end with two NULs; NULs inside the caller's text separate the
+  // items and pass through.
+  strFrom.push_back(L'\0');
+  strTo.push_back(L'\0');
+  SHFILEOPSTRUCTW op{};
+  op.hwnd = lngTarget_;
+  op.wFunc = wFunc;
+  op.pFrom = strFrom.c_str();
+  op.pTo = strTo.c_str();
+  op.fFlags = static_cast<FILEOP_FLAGS>(lngFileOpFlags_ & 0xFFFF);
+  const int result = SHFileOperationW(&op);
+  // The class never reads the name mappings; they are the caller's only if
+  // it asked for them, and nobody can, so they are freed here.
+  if (op.hNameMappings) SHFreeNameMappings(op.hNameMappings);
+  return result == 0;
+}
+
+HWND clsFileFolder::MessageOwner() const { return lngTarget_ ? lngTarget_ : GetActiveWindow(); }

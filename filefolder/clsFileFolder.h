@@ -118,6 +118,19 @@ class clsFileFolder {
   uint32_t FileOpFlags() const { return lngFileOpFlags_; }
 
  private:
+  // Special-folder id for a browser rooted at the folder named by the path.
+  static constexpr int kRootFromPath = -1;
+  std::wstring BrowseFolder(int lngRootId, std::wstring strPath);
+  // The folder a listing member lists, or empty text after telling the user
+  // that it is missing.
+  std::wstring ListedFolder(const std::wstring& strFolderPath);
+  void CollectFolders(const std::wstring& strFolder);
+  void CollectFiles(const std::wstring& strFolder);
+  void CollectFilesAndFolders(const std::wstring& strFolder);
+  bool RunFileOperation(std::wstring strFrom, std::wstring strTo, UINT wFunc);
+  // Owner of the class's own message boxes.
+  HWND MessageOwner() const;
+
   HWND lngTarget_ = nullptr;
   uint32_t lngFileOpFlags_ = 0;
   uint32_t lngBrowseFlags_ = 0;

@@ -1,4 +1,5 @@
 list(APPEND VORPA_PORTABLE_SOURCES
+  filefolder/PathText.cpp
 )
 list(APPEND VORPA_WIN_SOURCES
   filefolder/clsFileFolder.cpp

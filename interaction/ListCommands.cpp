@@ -1,14 +1,54 @@
 // Sorting, selection and deletion of rows.
 #include "app/frmMain.h"
 
-// TODO(issue 4)
-void frmMain::lstView_ColumnClick(int) {}
-void frmMain::lstView_KeyDown(int, int) {}
-void frmMain::mnuAllSelect_Click() {}
-void frmMain::mnuAllNotSelect_Click() {}
-void frmMain::mnuDel_Click() {}
-void frmMain::mnuAllDel_Click() {}
-void frmMain::mnuPAllSelect_Click() {}
-void frmMain::mnuPAllNotSelect_Click() {}
-void frmMain::mnuPDel_Click() {}
-void frmMain::mnuPAllDel_Click() {}
+namespace {
+constexpr int kKeyDelete = 46;
+constexpr int kKeyA = 65;
+constexpr int kKeyEscape = 27;
+constexpr int kShiftCtrl = 2;
+}  // namespace
+
+void frmMain::lstView_ColumnClick(int ColumnIndex) {
+  if (ColumnIndex < 1 || ColumnIndex > 3) return;
+  // One direction for every column: a click on another column still flips it.
+  SortOrder = SortOrder != 0 ? 0 : 1;
+  rows.SortByColumn(ColumnIndex - 1, SortOrder == 1);
+  RefreshList();
+  PushSelectionToView();
+}
+
+void frmMain::lstView_KeyDown(int KeyCode, int Shift) {
+  switch (KeyCode) {
+    case kKeyDelete:
+      rows.RemoveSelected();
+      if (rows.empty()) {
+        ClearList(L"");
+      } else {
+        RefreshList();
+      }
+      PushSelectionToView();
+      break;
+    case kKeyA:
+      if (!(Shift & kShiftCtrl)) break;
+      rows.SelectAll();
+      PushSelectionToView();
+      break;
+    case kKeyEscape:
+      rows.ClearSelection();
+      PushSelectionToView();
+      break;
+    default:
+      break;
+  }
+}
+
+// The Edit menu forwards to the pop-up menu, whose handlers do the work.
+void frmMain::mnuAllSelect_Click() { mnuPAllSelect_Click(); }
+void frmMain::mnuAllNotSelect_Click() { mnuPAllNotSelect_Click(); }
+void frmMain::mnuDel_Click() { mnuPDel_Click(); }
+void frmMain::mnuAllDel_Click() { mnuPAllDel_Click(); }
+
+void frmMain::mnuPAllSelect_Click() { lstView_KeyDown(kKeyA, kShiftCtrl); }
+void frmMain::mnuPAllNotSelect_Click() { lstView_KeyDown(kKeyEscape, 0); }
+void frmMain::mnuPDel_Click() { lstView_KeyDown(kKeyDelete, 0); }
+void frmMain::mnuPAllDel_Click() { ClearList(L""); }

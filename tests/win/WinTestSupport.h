@@ -91,12 +91,13 @@ class TempDir {
     static int counter = 0;
     path_ = std::filesystem::path(base) /
             (L"vorpa-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter));
-    std::filesystem::remove_all(path_);
+    std::error_code ec;
+    std::filesystem::remove_all(Extended(path_), ec);
     std::filesystem::create_directories(path_);
   }
   ~TempDir() {
     std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
+    std::filesystem::remove_all(Extended(path_), ec);
   }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
@@ -104,6 +105,10 @@ class TempDir {
   std::wstring str() const { return path_.wstring(); }
 
  private:
+  // Tests make paths longer than MAX_PATH inside the folder; the extended
+  // form lets the clean-up reach them.
+  static std::filesystem::path Extended(const std::filesystem::path& p) { return L"\\\\?\\" + p.wstring(); }
+
   std::filesystem::path path_;
 };
 

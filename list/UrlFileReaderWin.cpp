@@ -1,0 +1,68 @@
+// The shortcut reader on Windows.
+#include <windows.h>
+
+#include <string>
+
+#include "list/UrlFileReader.h"
+#include "list/UrlFileReaderImpl.h"
+
+namespace vorpa {
+namespace {
+
+class FileHandle {
+ public:
+  explicit FileHandle(HANDLE h) : h_(h) {}
+  ~FileHandle() {
+    if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
+  }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  HANDLE get() const { return h_; }
+
+ private:
+  HANDLE h_;
+};
+
+// A scan may reach files deeper than MAX_PATH; only the extended-length form
+// lifts that limit on systems without long-path support. That form skips the
+// path normalisation, so it is used only for plain absolute paths. `storage`
+// holds the longer form when one is made.
+const wchar_t* OpenablePath(const std::wstring& path, std::wstring& storage) {
+  if (path.size() < MAX_PATH || path.find(L'/') != std::wstring::npos) return path.c_str();
+  if (path.size() > 2 && path[1] == L':' && path[2] == L'\\') {
+    storage = L"\\\\?\\" + path;
+    return storage.c_str();
+  }
+  if (path.size() > 2 && path[0] == L'\\' && path[1] == L'\\' && path[2] != L'?' && path[2] != L'.') {
+    storage = L"\\\\?\\UNC\\" + path.substr(2);
+    return storage.c_str();
+  }
+  return path.c_str();
+}
+
+}  // namespace
+
+std::wstring ReadInternetShortcutUrl(const std::wstring& path) {
+  if (path.empty() || path.find(L'\0') != std::wstring::npos) return {};
+  // Every share mode, so that a file another program has open for writing
+  // or deleting can still be read; a file opened without sharing fails here.
+  std::wstring longPath;
+  FileHandle file(CreateFileW(OpenablePath(path, longPath), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file.get() == INVALID_HANDLE_VALUE) return {};
+  // On older Windows a name such as COM1.url opens a device, whose read may
+  // wait forever.
+  if (GetFileType(file.get()) != FILE_TYPE_DISK) return {};
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0) size.QuadPart = 0;
+  auto read = [&](char* dst, std::size_t max) -> long long {
+    const DWORD chunk = max < (DWORD{1} << 30) ? static_cast<DWORD>(max) : (DWORD{1} << 30);
+    DWORD got = 0;
+    if (!ReadFile(file.get(), dst, chunk, &got, nullptr)) return -1;
+    return got;
+  };
+  return urlfile::ReadAndParse(read, static_cast<unsigned long long>(size.QuadPart));
+}
+
+}  // namespace vorpa

@@ -1,0 +1,428 @@
+// Opening folders: the rows a walk gives, the headers, the pump steps, and
+// what happens when the window is used or closed in the middle of a walk.
+#include <windows.h>
+#include <commdlg.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <set>
+#include <tuple>
+
+#include "app/resource.h"
+#include "filefolder/clsFileFolder.h"
+#include "tests/win/ScanTestSupport.h"
+#include "tests/win/WinTestSupport.h"
+
+using namespace vorpa::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Row {
+  std::wstring name, url, folder;
+  bool operator<(const Row& o) const { return std::tie(name, url, folder) < std::tie(o.name, o.url, o.folder); }
+  bool operator==(const Row& o) const = default;
+};
+
+// The name the platform's title function gives, which column 1 passes
+// through; the file's name without ".url" where the function refuses it.
+std::wstring ShownName(const fs::path& file) {
+  wchar_t title[1024] = {};
+  if (GetFileTitleW(file.c_str(), title, 1024) == 0 && title[0]) return title;
+  return file.stem().wstring();
+}
+
+// Works the shell's folder browser from another thread, as a user would:
+// waits for it to open on the window's thread, selects the item named `pick`
+// below the root (none when empty), then presses OK, or Cancel when told to
+// or when the item is not there.
+class BrowserUser {
+ public:
+  BrowserUser(DWORD uiThread, std::wstring pick, bool ok)
+      : uiThread_(uiThread), pick_(std::move(pick)), ok_(ok), thread_([this] { Run(); }) {}
+  ~BrowserUser() { thread_.join(); }
+  BrowserUser(const BrowserUser&) = delete;
+  BrowserUser& operator=(const BrowserUser&) = delete;
+  bool sawBrowser = false;
+  bool picked = false;
+
+ private:
+  void Run() {
+    HWND dialog = nullptr;
+    for (int i = 0; i < 500 && !dialog; ++i) {
+      EnumThreadWindows(
+          uiThread_,
+          [](HWND w, LPARAM found) {
+            wchar_t cls[32] = {};
+            GetClassNameW(w, cls, 32);
+            if (std::wstring(cls) != L"#32770" || !IsWindowVisible(w)) return TRUE;
+            *reinterpret_cast<HWND*>(found) = w;
+            return FALSE;
+          },
+          reinterpret_cast<LPARAM>(&dialog));
+      if (!dialog) Sleep(20);
+    }
+    if (!dialog) return;
+    sawBrowser = true;
+    if (!pick_.empty()) picked = Select(FindWindowExW(dialog, nullptr, WC_TREEVIEWW, nullptr));
+    const int button = ok_ && (picked || pick_.empty()) ? IDOK : IDCANCEL;
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
+  }
+  bool Select(HWND tree) {
+    if (!tree) return false;
+    const auto root = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+    SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(root));
+    for (auto item = reinterpret_cast<HTREEITEM>(
+             SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(root)));
+         item; item = reinterpret_cast<HTREEITEM>(
+                   SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)))) {
+      wchar_t text[MAX_PATH] = {};
+      TVITEMW tv{};
+      tv.mask = TVIF_TEXT;
+      tv.hItem = item;
+      tv.pszText = text;
+      tv.cchTextMax = MAX_PATH;
+      SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tv));
+      if (pick_ == text) return SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item)) != 0;
+    }
+    return false;
+  }
+  DWORD uiThread_;
+  std::wstring pick_;
+  bool ok_;
+  std::thread thread_;
+};
+
+class FolderScanTest : public MainWindowTest {
+ protected:
+  std::vector<Row> Rows() {
+    std::vector<Row> rows;
+    for (int i = 0; i < ItemCount(); ++i) rows.push_back({ItemText(i, 0), ItemText(i, 1), ItemText(i, 2)});
+    return rows;
+  }
+  // Enumeration order is the file system's: compare as sorted lists.
+  std::vector<Row> SortedRows() {
+    std::vector<Row> rows = Rows();
+    std::sort(rows.begin(), rows.end());
+    return rows;
+  }
+  static std::vector<Row> Sorted(std::vector<Row> rows) {
+    std::sort(rows.begin(), rows.end());
+    return rows;
+  }
+  int SelectedCount() { return static_cast<int>(SendMessageW(list(), LVM_GETSELECTEDCOUNT, 0, 0)); }
+  void SelectAllInControl() {
+    LVITEMW item{};
+    item.stateMask = LVIS_SELECTED;
+    item.state = LVIS_SELECTED;
+    SendMessageW(list(), LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
+  }
+
+  // a.url, b.URL, c.txt and sub\d.url.
+  void MakeTree(const fs::path& root) {
+    WriteShortcut(root / L"a.url", L"http://a.example/");
+    WriteShortcut(root / L"b.URL", L"http://b.example/");
+    WriteFile(root / L"c.txt", "[InternetShortcut]\r\nURL=http://c.example/\r\n");
+    WriteShortcut(root / L"sub" / L"d.url", L"http://d.example/");
+  }
+
+  // Files slow enough to read that a pump step cannot be missed between two.
+  void MakeManyShortcuts(const fs::path& root, int count) {
+    for (int i = 0; i < count; ++i)
+      WriteShortcut(root / (L"s" + std::to_wstring(100 + i) + L".url"), L"http://s.example/" + std::to_wstring(i),
+                    256 * 1024);
+  }
+};
+
+TEST_F(FolderScanTest, TreeWithAndWithoutSubFolders) {
+  TempDir dir;
+  MakeTree(dir.path());
+  const Row a{ShownName(dir.path() / L"a.url"), L"http://a.example/", L""};
+  const Row b{ShownName(dir.path() / L"b.URL"), L"http://b.example/", L""};
+  const Row d{ShownName(dir.path() / L"sub" / L"d.url"), L"http://d.example/", L"\\sub"};
+
+  form().OpenFolder(dir.str());
+  EXPECT_EQ(SortedRows(), Sorted({a, b}));
+  EXPECT_EQ(HeaderText(0), L"ファイル名");
+  EXPECT_EQ(HeaderText(1), L"URLアドレス");
+  EXPECT_EQ(HeaderText(2), L"ファイルパス (" + dir.str() + L")");
+  EXPECT_EQ(form().MousePointer(), 0);
+
+  Command(IDM_SUBFOLDER1);
+  form().OpenFolder(dir.str());
+  EXPECT_EQ(SortedRows(), Sorted({a, b, d}));
+  EXPECT_EQ(HeaderText(2), L"ファイルパス (" + dir.str() + L")");
+}
+
+TEST_F(FolderScanTest, DriveRootGivesSubFolderWithoutLeadingBackslash) {
+  TempDir dir;
+  WriteShortcut(dir.path() / L"e.url", L"http://e.example/");
+  WriteShortcut(dir.path() / L"sub" / L"f.url", L"http://f.example/");
+  MappedDrive drive(dir.path());
+  ASSERT_FALSE(drive.root().empty()) << "no drive letter could be mapped";
+
+  Command(IDM_SUBFOLDER1);
+  form().OpenFolder(drive.root());
+  EXPECT_EQ(SortedRows(), Sorted({{ShownName(drive.root() + L"e.url"), L"http://e.example/", L""},
+                                  {ShownName(drive.root() + L"sub\\f.url"), L"http://f.example/", L"sub"}}));
+  EXPECT_EQ(HeaderText(2), L"ファイルパス (" + drive.root() + L")");
+}
+
+TEST_F(FolderScanTest, AddModeListsAFolderOpenedTwiceTwice) {
+  TempDir dir;
+  MakeTree(dir.path());
+  Command(IDM_NEWADD1);
+  form().OpenFolder(dir.str());
+  const std::vector<Row> once = Rows();
+  ASSERT_EQ(once.size(), 2u);
+  form().OpenFolder(dir.str());
+  std::vector<Row> twice = once;
+  twice.insert(twice.end(), once.begin(), once.end());
+  EXPECT_EQ(SortedRows(), Sorted(twice));
+  EXPECT_EQ(HeaderText(2), L"ファイルパス (" + dir.str() + L")");
+}
+
+TEST_F(FolderScanTest, NewModeFolderWithoutShortcutsEmptiesTheListAndNamesIt) {
+  TempDir full, empty;
+  MakeTree(full.path());
+  WriteFile(empty.path() / L"c.txt", "text");
+  form().OpenFolder(full.str());
+  ASSERT_EQ(ItemCount(), 2);
+  form().OpenFolder(empty.str());
+  EXPECT_EQ(ItemCount(), 0);
+  EXPECT_TRUE(form().rows.empty());
+  EXPECT_EQ(HeaderText(2), L"ファイルパス (" + empty.str() + L")");
+}
+
+TEST_F(FolderScanTest, CancelClearsOnlyTheSelection) {
+  TempDir dir;
+  MakeTree(dir.path());
+  form().OpenFolder(dir.str());
+  const std::vector<Row> before = Rows();
+  SelectAllInControl();
+  ASSERT_EQ(SelectedCount(), 2);
+  ASSERT_EQ(form().rows.SelectedCount(), 2u);
+
+  form().OpenFolder(L"");
+  EXPECT_EQ(Rows(), before);
+  EXPECT_EQ(HeaderText(2), L"ファイルパス (" + dir.str() + L")");
+  EXPECT_EQ(form().strListFolder, dir.str());
+  EXPECT_EQ(SelectedCount(), 0);
+  EXPECT_EQ(form().rows.SelectedCount(), 0u);
+}
+
+TEST_F(FolderScanTest, OpenClearsTheSelectionOfKeptRows) {
+  TempDir dir;
+  MakeTree(dir.path());
+  Command(IDM_NEWADD1);
+  form().OpenFolder(dir.str());
+  SelectAllInControl();
+  form().OpenFolder(dir.str());
+  EXPECT_EQ(ItemCount(), 4);
+  EXPECT_EQ(SelectedCount(), 0);
+  EXPECT_EQ(form().rows.SelectedCount(), 0u);
+}
+
+TEST_F(FolderScanTest, PumpRunsBeforeEntries0And20And40Only) {
+  TempDir dir;
+  MakeManyShortcuts(dir.path(), 45);
+  std::vector<size_t> seen;
+  {
+    PumpObserver observer([&] {
+      const size_t n = form().rows.size();
+      if (seen.empty() || seen.back() != n) seen.push_back(n);
+    });
+    form().OpenFolder(dir.str());
+  }
+  EXPECT_EQ(seen, (std::vector<size_t>{0, 20, 40}));
+  EXPECT_EQ(ItemCount(), 45);
+}
+
+TEST_F(FolderScanTest, HiddenShortcutGetsTheFolderOfItsVisibleNeighbour) {
+  TempDir dir;
+  const fs::path hidden = dir.path() / L"sub" / L".hidden.url";
+  WriteShortcut(hidden, L"http://hidden.example/");
+  WriteShortcut(dir.path() / L"sub" / L"visible.url", L"http://visible.example/");
+  SetFileAttributesW(hidden.c_str(), FILE_ATTRIBUTE_HIDDEN);
+  ASSERT_TRUE(GetFileAttributesW(hidden.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+
+  Command(IDM_SUBFOLDER1);
+  form().OpenFolder(dir.str());
+  const std::vector<Row> rows = Rows();
+  ASSERT_EQ(rows.size(), 2u);
+  for (const Row& row : rows) {
+    EXPECT_EQ(row.folder, L"\\sub") << "row " << (&row - rows.data());
+    EXPECT_FALSE(row.name.empty());
+  }
+  EXPECT_EQ(SortedRows()[0].url, L"http://hidden.example/");
+}
+
+TEST_F(FolderScanTest, NameTheTitleFunctionRefusesShowsTheFileName) {
+  TempDir dir;
+  WriteShortcut(dir.path() / L"[news] site.url", L"http://news.example/");
+  WriteShortcut(dir.path() / L"x]y.URL", L"http://xy.example/");
+  form().OpenFolder(dir.str());
+  EXPECT_EQ(SortedRows(), Sorted({{ShownName(dir.path() / L"[news] site.url"), L"http://news.example/", L""},
+                                  {ShownName(dir.path() / L"x]y.URL"), L"http://xy.example/", L""}}));
+  for (const Row& row : Rows()) EXPECT_FALSE(row.name.empty());
+}
+
+TEST_F(FolderScanTest, NamesAndUrlsOutsideTheAnsiCodePage) {
+  TempDir dir;
+  const std::wstring folder = L"Dür ✓😀";
+  const fs::path file = dir.path() / folder / L"Ünïcödé 😀 한국.url";
+  const std::wstring url = L"http://例え.jp/ü/😀?q=한국";
+  bool lossless = true;
+  vorpa::EncodeCodePage(file.filename().wstring() + url, GetACP(), &lossless);
+  ASSERT_FALSE(lossless) << "the texts must not fit the ANSI code page";
+  WriteShortcut(file, url);
+
+  Command(IDM_SUBFOLDER1);
+  form().OpenFolder(dir.str());
+  EXPECT_EQ(Rows(), (std::vector<Row>{{ShownName(file), url, L"\\" + folder}}));
+}
+
+TEST_F(FolderScanTest, LinkLoopEnds) {
+  TempDir dir;
+  MakeTree(dir.path());
+  const fs::path link = dir.path() / L"sub" / L"loop";
+  ASSERT_TRUE(MakeFolderLink(link, dir.path()));
+  Command(IDM_SUBFOLDER1);
+  form().OpenFolder(dir.str());
+  RemoveFolderLink(link);
+  ASSERT_EQ(GetFileAttributesW(link.c_str()), INVALID_FILE_ATTRIBUTES);
+  const std::vector<Row> rows = Rows();
+  std::set<std::wstring> urls;
+  for (const Row& row : rows) urls.insert(row.url);
+  EXPECT_EQ(urls, (std::set<std::wstring>{L"http://a.example/", L"http://b.example/", L"http://d.example/"}));
+  EXPECT_EQ(form().MousePointer(), 0);
+}
+
+TEST_F(FolderScanTest, HeaderNamesTheFolderUntilFoldersMix) {
+  TempDir a, b, c;
+  for (const TempDir* d : {&a, &b, &c}) WriteShortcut(d->path() / L"x.url", L"http://x.example/");
+  form().OpenFolder(a.str());
+  EXPECT_EQ(HeaderText(2), L"ファイルパス (" + a.str() + L")");
+
+  Command(IDM_NEWADD1);
+  std::wstring lower = a.str();
+  CharLowerW(lower.data());
+  ASSERT_NE(lower, a.str());
+  form().OpenFolder(lower);
+  EXPECT_EQ(HeaderText(2), L"ファイルパス (" + lower + L")");
+  form().OpenFolder(b.str());
+  EXPECT_EQ(HeaderText(2), L"ファイルパス");
+  form().OpenFolder(c.str());
+  EXPECT_EQ(HeaderText(2), L"ファイルパス (" + c.str() + L")");
+  EXPECT_EQ(ItemCount(), 4);
+
+  // A new list names its folder whatever was named before.
+  Command(IDM_NEWADD0);
+  form().OpenFolder(b.str());
+  EXPECT_EQ(HeaderText(2), L"ファイルパス (" + b.str() + L")");
+  EXPECT_EQ(ItemCount(), 1);
+}
+
+TEST_F(FolderScanTest, MissingFolderInNewModeLeavesAnEmptyListNamingIt) {
+  TempDir dir;
+  MakeTree(dir.path());
+  form().OpenFolder(dir.str());
+  MessageRecorder messages;
+  const std::wstring missing = dir.str() + L"\\gone";
+  form().OpenFolder(missing);
+  EXPECT_EQ(messages.texts, (std::vector<std::wstring>{L"指定されたフォルダが存在しません"}));
+  EXPECT_EQ(ItemCount(), 0);
+  EXPECT_EQ(HeaderText(2), L"ファイルパス (" + missing + L")");
+  EXPECT_EQ(form().MousePointer(), 0);
+}
+
+TEST_F(FolderScanTest, OpenCommandListsTheFolderChosenInTheBrowser) {
+  wchar_t favorites[MAX_PATH] = {};
+  ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_FAVORITES | CSIDL_FLAG_CREATE, nullptr, 0, favorites), S_OK);
+  const std::wstring name = L"vorpa-browse-" + std::to_wstring(GetCurrentProcessId());
+  const fs::path chosen = fs::path(favorites) / name;
+  WriteShortcut(chosen / L"a.url", L"http://chosen.example/");
+  {
+    BrowserUser user(GetCurrentThreadId(), name, true);
+    Command(IDM_OPEN);
+    EXPECT_TRUE(user.sawBrowser);
+    EXPECT_TRUE(user.picked);
+  }
+  EXPECT_TRUE(form().FileFolder().RealFolderOnly());
+  EXPECT_EQ(Rows(), (std::vector<Row>{{ShownName(chosen / L"a.url"), L"http://chosen.example/", L""}}));
+  EXPECT_EQ(HeaderText(2), L"ファイルパス (" + chosen.wstring() + L")");
+
+  // Cancelled: the list stays, only the selection goes.
+  SelectAllInControl();
+  {
+    BrowserUser user(GetCurrentThreadId(), L"", false);
+    Command(IDM_OPEN);
+    EXPECT_TRUE(user.sawBrowser);
+  }
+  EXPECT_EQ(ItemCount(), 1);
+  EXPECT_EQ(SelectedCount(), 0);
+  EXPECT_EQ(HeaderText(2), L"ファイルパス (" + chosen.wstring() + L")");
+  std::error_code ec;
+  fs::remove_all(chosen, ec);
+}
+
+TEST_F(FolderScanTest, CommandsThatChangeTheListWaitOutAWalk) {
+  TempDir dir;
+  MakeManyShortcuts(dir.path(), 45);
+  bool tried = false;
+  {
+    PumpObserver observer([&] {
+      if (tried || form().rows.empty()) return;
+      tried = true;
+      form().rows.SelectAll();
+      SendMessageW(list(), WM_KEYDOWN, VK_DELETE, 0);
+      Command(IDM_DEL);
+      Command(IDM_PDEL);
+      Command(IDM_ALLDEL);
+      Command(IDM_PALLDEL);
+      NMLISTVIEW click{};
+      click.hdr.hwndFrom = list();
+      click.hdr.idFrom = IDC_LSTVIEW;
+      click.hdr.code = LVN_COLUMNCLICK;
+      click.iSubItem = 0;
+      SendMessageW(form().hwnd(), WM_NOTIFY, IDC_LSTVIEW, reinterpret_cast<LPARAM>(&click));
+    });
+    form().OpenFolder(dir.str());
+  }
+  ASSERT_TRUE(tried);
+  EXPECT_EQ(ItemCount(), 45);
+  EXPECT_EQ(form().SortOrder, 0);
+  EXPECT_EQ(HeaderText(2), L"ファイルパス (" + dir.str() + L")");
+  EXPECT_EQ(form().rows.SelectedCount(), 0u);
+
+  // The same commands work once the walk is over.
+  Command(IDM_ALLDEL);
+  EXPECT_EQ(ItemCount(), 0);
+}
+
+TEST_F(FolderScanTest, CloseDuringAWalkStopsItAndThenCloses) {
+  TempDir dir;
+  MakeManyShortcuts(dir.path(), 45);
+  size_t closedAt = 0;
+  {
+    PumpObserver observer([&] {
+      if (closedAt != 0 || form().rows.empty()) return;
+      closedAt = form().rows.size();
+      PostMessageW(form().hwnd(), WM_CLOSE, 0, 0);
+    });
+    Command(IDM_NEWADD0);
+    form().OpenFolder(dir.str());
+    // The close waits for the walk to unwind.
+    EXPECT_TRUE(IsWindow(form().hwnd()));
+  }
+  ASSERT_NE(closedAt, 0u);
+  EXPECT_EQ(form().rows.size(), closedAt) << "the walk went on after the close";
+  EXPECT_LT(closedAt, 45u);
+  EXPECT_EQ(form().MousePointer(), 0);
+  Pump();
+  EXPECT_EQ(form().hwnd(), nullptr) << "the window did not close after the walk";
+  EXPECT_FALSE(form().objFileFolder);
+}
+
+}  // namespace
