@@ -111,6 +111,13 @@ void WriteShortcut(const fs::path& file, const std::string& url) {
   std::ofstream(file, std::ios::binary) << "[InternetShortcut]\r\nURL=" << url << "\r\n";
 }
 
+size_t rowsAtPump;
+frmMain* pumpedForm;
+void CALLBACK NoteRowsAtPump(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  rowsAtPump = pumpedForm->rows.size();
+}
+
 class DropTest : public MainWindowTest {
  protected:
   IDropTarget* Target() {
@@ -340,14 +347,9 @@ TEST_F(DropTest, FortyThousandPathsAreAllTaken) {
 
   // A message waiting when the drop starts runs at the drop's first pump
   // step, after the first paths and long before the last.
-  static size_t rowsAtPump;
   rowsAtPump = static_cast<size_t>(-1);
-  static frmMain* target;
-  target = &form();
-  const UINT_PTR timer = SetTimer(nullptr, 0, 0, [](HWND, UINT, UINT_PTR id, DWORD) {
-    KillTimer(nullptr, id);
-    rowsAtPump = target->rows.size();
-  });
+  pumpedForm = &form();
+  const UINT_PTR timer = SetTimer(nullptr, 0, 0, NoteRowsAtPump);
   const auto start = std::chrono::steady_clock::now();
   Sleep(20);  // the timer is due
   Drop(paths);

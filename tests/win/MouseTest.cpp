@@ -12,6 +12,11 @@ using namespace vorpa::test;
 
 namespace {
 
+void CALLBACK CloseMenu(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  EndMenu();
+}
+
 // Watches the main window for menu loops and closes every menu it sees, so a
 // test never waits on one.
 class MenuWatch {
@@ -32,10 +37,7 @@ class MenuWatch {
     if (msg == WM_ENTERMENULOOP) {
       ++self->loops;
       // Closed from inside its own loop, once the menu is up.
-      SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR id, DWORD) {
-        KillTimer(nullptr, id);
-        EndMenu();
-      });
+      SetTimer(nullptr, 0, 100, CloseMenu);
     }
     if (msg == WM_INITMENUPOPUP) self->shown.push_back(reinterpret_cast<HMENU>(wp));
     return DefSubclassProc(hwnd, msg, wp, lp);
