@@ -12,9 +12,7 @@ namespace {
 // first column, so a double-click anywhere along a row finds that row.
 constexpr double kOpenHitX = 30;
 
-void ShowListPointer(int pointer) {
-  SetCursor(LoadCursorW(nullptr, pointer == 15 ? IDC_SIZEALL : IDC_ARROW));
-}
+void ShowListPointer(int pointer) { SetCursor(LoadCursorW(nullptr, pointer == 15 ? IDC_SIZEALL : IDC_ARROW)); }
 }  // namespace
 
 void frmMain::lstView_MouseDown(int Button, int, double x, double y) {

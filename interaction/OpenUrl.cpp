@@ -65,8 +65,7 @@ void frmMain::OpenUrl(std::optional<size_t> item) {
   const std::wstring target(rows[*item].url.c_str());
   const HWND owner = hwnd_;
   // A message box runs a message loop; nothing below reads the rows again.
-  if (!IsWebAddress(target) && ShowMessage(owner, OpenQuestionText(target), MB_YESNO | MB_DEFBUTTON2) != IDYES)
-    return;
+  if (!IsWebAddress(target) && ShowMessage(owner, OpenQuestionText(target), MB_YESNO | MB_DEFBUTTON2) != IDYES) return;
   const INT_PTR result = ShellOpen(owner, target, folder);
   if (ShellOpenSucceeded(result)) return;
   // The table speaks of 32-bit codes; wider values are other failures.

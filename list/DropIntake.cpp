@@ -1,5 +1,6 @@
 // Files and folders dropped on the list.
 #include <windows.h>
+
 #include <ole2.h>
 #include <shellapi.h>
 

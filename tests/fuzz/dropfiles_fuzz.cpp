@@ -1,8 +1,8 @@
 // The file list of a drop comes from whatever program the files were dragged
 // from: any bytes must parse without reading outside the block.
 #include <cstddef>
-#include <cstdlib>
 #include <cstdint>
+#include <cstdlib>
 #include <vector>
 
 #include "list/DropFiles.h"

@@ -9,9 +9,12 @@ TEST(OpenFailureMessage, NamesEachCodeOfTheTableAndOneTextForTheRest) {
     std::int64_t code;
     const wchar_t* text;
   } table[] = {
-      {0, L"メモリまたはリソースが足りません。"}, {2, L"ファイルが見つかりません。"},
-      {3, L"パスが見つかりません。"},             {5, L"アクセスは拒否されました。"},
-      {11, L"不正な形式の実行ファイルです。"},   {27, L"関連付けが不完全です。"},
+      {0, L"メモリまたはリソースが足りません。"},
+      {2, L"ファイルが見つかりません。"},
+      {3, L"パスが見つかりません。"},
+      {5, L"アクセスは拒否されました。"},
+      {11, L"不正な形式の実行ファイルです。"},
+      {27, L"関連付けが不完全です。"},
       {31, L"関連付けが指定されていません。"},
   };
   for (const auto& row : table) EXPECT_EQ(OpenFailureMessage(row.code), row.text) << row.code;
@@ -33,11 +36,26 @@ TEST(IsWebAddress, AcceptsTheFourWebSchemesInAnyCase) {
 }
 
 TEST(IsWebAddress, RefusesEverythingElse) {
-  for (const wchar_t* t :
-       {L"", L"   ", L"C:\\Windows\\System32\\calc.exe", L"calc.exe", L"\\\\host\\share\\x.exe", L"file:///C:/x.exe",
-        L"javascript:alert(1)", L"search-ms:query=x", L"mhtml:file://c:/x.mht!x", L"httpx://example.com",
-        L"http//example.com", L"xhttp://example.com", L"www.example.com", L"ｈｔｔｐ://example.com",
-        L"ms-settings:", L"http", L"\x0001http://x", L"https\x00a0://x", L"h ttp://x", L"vbscript:x"})
+  for (const wchar_t* t : {L"",
+                           L"   ",
+                           L"C:\\Windows\\System32\\calc.exe",
+                           L"calc.exe",
+                           L"\\\\host\\share\\x.exe",
+                           L"file:///C:/x.exe",
+                           L"javascript:alert(1)",
+                           L"search-ms:query=x",
+                           L"mhtml:file://c:/x.mht!x",
+                           L"httpx://example.com",
+                           L"http//example.com",
+                           L"xhttp://example.com",
+                           L"www.example.com",
+                           L"ｈｔｔｐ://example.com",
+                           L"ms-settings:",
+                           L"http",
+                           L"\x0001http://x",
+                           L"https\x00a0://x",
+                           L"h ttp://x",
+                           L"vbscript:x"})
     EXPECT_FALSE(IsWebAddress(t)) << t;
 }
 

@@ -1,4 +1,5 @@
 #include <windows.h>
+
 #include <ole2.h>
 #include <shlobj.h>
 

@@ -1,6 +1,7 @@
 #pragma once
 // Real mouse messages for the list, aimed at rows and columns.
 #include <windows.h>
+
 #include <commctrl.h>
 
 #include <string>

@@ -1,4 +1,5 @@
 #include <windows.h>
+
 #include <shellapi.h>
 
 #include <chrono>
@@ -69,8 +70,7 @@ class TestScheme {
   }
   static void Set(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& value) {
     HKEY k = nullptr;
-    if (RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr) != ERROR_SUCCESS)
-      return;
+    if (RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr) != ERROR_SUCCESS) return;
     RegSetValueExW(k, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                    static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
     RegCloseKey(k);
@@ -86,7 +86,9 @@ std::wstring ExeFolder() {
 
 class OpenUrlTest : public MainWindowTest {
  protected:
-  int FocusedRow() { return static_cast<int>(SendMessageW(list(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED)); }
+  int FocusedRow() {
+    return static_cast<int>(SendMessageW(list(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+  }
   bool ViewSelected(int row) {
     return SendMessageW(list(), LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) != 0;
   }
