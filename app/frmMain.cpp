@@ -210,6 +210,53 @@ LRESULT CALLBACK frmMain::ListProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UI
   }
 }
 
+namespace {
+
+// The list control runs its own modal loop on a button press (to tell a click
+// from a drag) and takes the release out of the queue there, so the release
+// never reaches the list's window procedure. A message hook sees what that
+// loop takes, and the release is raised after the press has been handled.
+struct ReleaseWatch {
+  HWND list = nullptr;
+  bool seen = false;
+  MSG release{};
+};
+ReleaseWatch* activeWatch = nullptr;
+
+bool IsButtonRelease(UINT msg) { return msg == WM_LBUTTONUP || msg == WM_RBUTTONUP || msg == WM_MBUTTONUP; }
+
+int ReleaseButton(UINT msg) { return msg == WM_LBUTTONUP ? 1 : msg == WM_RBUTTONUP ? 2 : 4; }
+
+LRESULT CALLBACK WatchReleases(int code, WPARAM wp, LPARAM lp) {
+  if (code == HC_ACTION && wp == PM_REMOVE && activeWatch && !activeWatch->seen) {
+    const MSG* m = reinterpret_cast<const MSG*>(lp);
+    if (m && m->hwnd == activeWatch->list && IsButtonRelease(m->message)) {
+      activeWatch->seen = true;
+      activeWatch->release = *m;
+    }
+  }
+  return CallNextHookEx(nullptr, code, wp, lp);
+}
+
+}  // namespace
+
+LRESULT frmMain::PassPressToList(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  ReleaseWatch watch;
+  watch.list = hwnd;
+  ReleaseWatch* const outer = activeWatch;
+  activeWatch = &watch;
+  const HHOOK hook = SetWindowsHookExW(WH_GETMESSAGE, WatchReleases, nullptr, GetCurrentThreadId());
+  const LRESULT r = DefSubclassProc(hwnd, msg, wp, lp);
+  if (hook) UnhookWindowsHookEx(hook);
+  activeWatch = outer;
+  if (watch.seen && IsWindow(hwnd)) {
+    const LPARAM at = watch.release.lParam;
+    lstView_MouseUp(ReleaseButton(watch.release.message), CurrentShiftState(), PixelsToTwips(GET_X_LPARAM(at)),
+                    PixelsToTwips(GET_Y_LPARAM(at)));
+  }
+  return r;
+}
+
 LRESULT frmMain::HandleListMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   const auto buttons = [](WPARAM w) {
     return ((w & MK_LBUTTON) ? 1 : 0) | ((w & MK_RBUTTON) ? 2 : 0) | ((w & MK_MBUTTON) ? 4 : 0);
@@ -222,20 +269,35 @@ LRESULT frmMain::HandleListMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       break;  // the control's own handling of the key goes on
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
-    case WM_MBUTTONDOWN: {
-      const int button = msg == WM_LBUTTONDOWN ? 1 : msg == WM_RBUTTONDOWN ? 2 : 4;
+    case WM_MBUTTONDOWN:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDBLCLK: {
+      const int button = msg == WM_LBUTTONDOWN ? 1 : (msg == WM_RBUTTONDOWN || msg == WM_RBUTTONDBLCLK) ? 2 : 4;
+      popupShown_ = false;
       lstView_MouseDown(button, CurrentShiftState(), x, y);
-      break;
+      if (popupShown_) {
+        // The menu has had the press and its release; the list's own right
+        // click would change the selection the chosen command just used.
+        popupShown_ = false;
+        return 0;
+      }
+      return PassPressToList(hwnd, msg, wp, lp);
     }
+    case WM_LBUTTONDBLCLK:
+      // The second press of a double-click raises no MouseDown: the list
+      // answers it with NM_DBLCLK.
+      return PassPressToList(hwnd, msg, wp, lp);
     case WM_MOUSEMOVE:
       lstView_MouseMove(buttons(wp), CurrentShiftState(), x, y);
+      // An armed move follows the pointer outside the list too, so that its
+      // release comes back here.
+      if (!lstTag.empty() && (wp & MK_LBUTTON) && GetCapture() != hwnd) SetCapture(hwnd);
       break;
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
     case WM_MBUTTONUP: {
-      const int button = msg == WM_LBUTTONUP ? 1 : msg == WM_RBUTTONUP ? 2 : 4;
       const LRESULT r = DefSubclassProc(hwnd, msg, wp, lp);
-      lstView_MouseUp(button, CurrentShiftState(), x, y);
+      lstView_MouseUp(ReleaseButton(msg), CurrentShiftState(), x, y);
       return r;
     }
     case WM_SETCURSOR:
@@ -291,6 +353,14 @@ LRESULT frmMain::OnNotify(NMHDR* hdr) {
     case NM_DBLCLK:
       lstView_DblClick();
       return 0;
+    case LVN_BEGINDRAG: {
+      // The list has seen the pointer leave the click area with the left
+      // button held: the drag is ours from here, including its release.
+      const NMLISTVIEW* nm = reinterpret_cast<NMLISTVIEW*>(hdr);
+      SetCapture(lstView);
+      lstView_MouseMove(1, CurrentShiftState(), PixelsToTwips(nm->ptAction.x), PixelsToTwips(nm->ptAction.y));
+      return 0;
+    }
     default:
       return 0;
   }

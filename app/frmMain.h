@@ -133,6 +133,8 @@ class frmMain {
   // --- Drop intake (list/DropIntake.cpp) -----------------------------------
   void RegisterListDrop();
   void RevokeListDrop();
+  // The drop target registered on the list, or nothing when OLE refused it.
+  IDropTarget* DropTarget() const;
   // State: 0 enter, 1 leave, 2 over.
   void lstView_OLEDragOver(IDataObject* Data, DWORD& Effect, int Button, int Shift, double x, double y,
                            int& State);
@@ -153,6 +155,7 @@ class frmMain {
   static LRESULT CALLBACK ListProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR ref);
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
   LRESULT HandleListMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT PassPressToList(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT OnNotify(NMHDR* hdr);
   void OnCommand(UINT id);
   void OnClose();
@@ -166,6 +169,7 @@ class frmMain {
   int busyDepth_ = 0;
   bool closePending_ = false;
   bool syncingSelection_ = false;
+  bool popupShown_ = false;  // set by lstView_MouseDown: the press was the menu's
   vorpa::ListDropTarget* dropTarget_ = nullptr;
   wchar_t dispBuffer_[1] = {};
 };

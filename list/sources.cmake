@@ -1,6 +1,7 @@
 list(APPEND VORPA_PORTABLE_SOURCES
   list/RowModel.cpp
   list/Columns.cpp
+  list/DropFiles.cpp
   list/ScanPaths.cpp
   list/UrlFileReader.cpp
 )

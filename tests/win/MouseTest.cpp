@@ -1,0 +1,196 @@
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/win/ListMouse.h"
+#include "tests/win/WinTestSupport.h"
+
+using namespace vorpa;
+using namespace vorpa::test;
+
+namespace {
+
+void CALLBACK CloseMenu(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  EndMenu();
+}
+
+// Watches the main window for menu loops and closes every menu it sees, so a
+// test never waits on one.
+class MenuWatch {
+ public:
+  explicit MenuWatch(HWND owner) : owner_(owner) {
+    SetWindowSubclass(owner_, Proc, 7, reinterpret_cast<DWORD_PTR>(this));
+  }
+  ~MenuWatch() { RemoveWindowSubclass(owner_, Proc, 7); }
+  MenuWatch(const MenuWatch&) = delete;
+  MenuWatch& operator=(const MenuWatch&) = delete;
+
+  int loops = 0;
+  std::vector<HMENU> shown;
+
+ private:
+  static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR ref) {
+    auto* self = reinterpret_cast<MenuWatch*>(ref);
+    if (msg == WM_ENTERMENULOOP) {
+      ++self->loops;
+      // Closed from inside its own loop, once the menu is up.
+      SetTimer(nullptr, 0, 100, CloseMenu);
+    }
+    if (msg == WM_INITMENUPOPUP) self->shown.push_back(reinterpret_cast<HMENU>(wp));
+    return DefSubclassProc(hwnd, msg, wp, lp);
+  }
+  HWND owner_;
+};
+
+class MouseTest : public MainWindowTest {
+ protected:
+  int FocusedRow() {
+    return static_cast<int>(SendMessageW(list(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+  }
+  int ViewSelectedCount() { return static_cast<int>(SendMessageW(list(), LVM_GETSELECTEDCOUNT, 0, 0)); }
+  std::wstring Order() {
+    std::wstring s;
+    for (int i = 0; i < ItemCount(); ++i) s += (i ? L"," : L"") + ItemText(i, 0);
+    return s;
+  }
+  // What the list shows as its pointer when asked.
+  HCURSOR PointerShown() {
+    SetCursor(LoadCursorW(nullptr, IDC_IBEAM));
+    SendMessageW(list(), WM_SETCURSOR, reinterpret_cast<WPARAM>(list()), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    return GetCursor();
+  }
+
+  // Rows 1..n, `selected` selected, a drag started over row `from` and
+  // released over row `to` in column `column` (to 0: below the last row).
+  void DragSelected(int n, std::initializer_list<int> selected, int from, int to, int column) {
+    FillRows(form(), n);
+    SelectRows(form(), selected);
+    Move(list(), CellPoint(list(), from - 1, 0));  // the pointer gives the list its current row
+    Move(list(), CellPoint(list(), from - 1, 1), MK_LBUTTON);
+    ASSERT_EQ(form().lstTag, L"1");
+    const POINT release = to > 0 ? CellPoint(list(), to - 1, column) : BelowRows(list(), n);
+    SendMessageW(list(), WM_LBUTTONUP, 0, At(release));
+    Pump();
+  }
+};
+
+}  // namespace
+
+TEST_F(MouseTest, RightPressShowsThePopupOnlyWhileARowIsSelected) {
+  MenuWatch menus(form().hwnd());
+
+  RightClick(list(), POINT{20, 40});  // empty list
+  EXPECT_EQ(menus.loops, 0);
+
+  FillRows(form(), 3);
+  RightClick(list(), CellPoint(list(), 0, 1));  // rows, none selected
+  EXPECT_EQ(menus.loops, 0);
+
+  SelectRows(form(), {3});
+  RightClick(list(), CellPoint(list(), 0, 1));
+  EXPECT_EQ(menus.loops, 1);
+  ASSERT_FALSE(menus.shown.empty());
+  EXPECT_EQ(menus.shown.back(), form().mnuPop);
+  // The press belonged to the menu: the list did not move its selection to
+  // the row under the pointer.
+  EXPECT_FALSE(form().rows.IsSelected(0));
+  EXPECT_TRUE(form().rows.IsSelected(2));
+
+  // Below the rows too: the menu depends on the selection, not the spot.
+  RightClick(list(), BelowRows(list(), 3));
+  EXPECT_EQ(menus.loops, 2);
+}
+
+TEST_F(MouseTest, FocusMarkFollowsThePointerAndLeavesTheSelection) {
+  FillRows(form(), 5);
+  SelectRows(form(), {4});
+  Move(list(), CellPoint(list(), 0, 0));
+  EXPECT_EQ(FocusedRow(), 0);
+  Move(list(), CellPoint(list(), 2, 2));
+  EXPECT_EQ(FocusedRow(), 2);
+  Move(list(), BelowRows(list(), 5));  // empty space: the mark stays
+  EXPECT_EQ(FocusedRow(), 2);
+  EXPECT_EQ(form().rows.SelectedCount(), 1u);
+  EXPECT_TRUE(form().rows.IsSelected(3));
+  EXPECT_EQ(ViewSelectedCount(), 1);
+  EXPECT_EQ(form().lstTag, L"");
+  EXPECT_EQ(form().lstMousePointer, 0);
+}
+
+TEST_F(MouseTest, LeftDragArmsTheMoveWithTheFourHeadedPointer) {
+  const HCURSOR sizeAll = LoadCursorW(nullptr, IDC_SIZEALL);
+  // No current row in an empty list: nothing is armed.
+  Move(list(), POINT{20, 40}, MK_LBUTTON);
+  EXPECT_EQ(form().lstTag, L"");
+  EXPECT_EQ(form().lstMousePointer, 0);
+
+  FillRows(form(), 3);
+  Move(list(), CellPoint(list(), 1, 0));
+  EXPECT_NE(PointerShown(), sizeAll);
+  Move(list(), CellPoint(list(), 1, 0), MK_LBUTTON);
+  EXPECT_EQ(form().lstTag, L"1");
+  EXPECT_EQ(form().lstMousePointer, 15);
+  EXPECT_EQ(PointerShown(), sizeAll);
+
+  // A move without the button restores the pointer but keeps the mark.
+  Move(list(), CellPoint(list(), 2, 0));
+  EXPECT_EQ(form().lstMousePointer, 0);
+  EXPECT_EQ(form().lstTag, L"1");
+  EXPECT_NE(PointerShown(), sizeAll);
+}
+
+TEST_F(MouseTest, ReleaseMovesTheSelectedRowsBeforeTheRowUnderThePointer) {
+  DragSelected(6, {4, 5}, 4, 1, 2);
+  EXPECT_EQ(Order(), L"4,5,1,2,3,6");
+  EXPECT_EQ(form().rows.SelectedCount(), 0u);
+  EXPECT_EQ(ViewSelectedCount(), 0);
+  EXPECT_EQ(form().lstTag, L"");
+  EXPECT_EQ(form().lstMousePointer, 0);
+  // The row's other texts travel with it.
+  EXPECT_EQ(ItemText(0, 1), L"u4");
+}
+
+TEST_F(MouseTest, ReleaseBelowTheLastRowMovesToTheEnd) {
+  DragSelected(6, {1, 2}, 1, 0, 0);
+  EXPECT_EQ(Order(), L"3,4,5,6,1,2");
+  EXPECT_EQ(ViewSelectedCount(), 0);
+}
+
+TEST_F(MouseTest, ReleaseOverTheMovedRowsKeepsTheOrderAndClearsTheSelection) {
+  DragSelected(6, {2, 3}, 2, 3, 0);
+  EXPECT_EQ(Order(), L"1,2,3,4,5,6");
+  EXPECT_EQ(form().rows.SelectedCount(), 0u);
+  EXPECT_EQ(ViewSelectedCount(), 0);
+}
+
+TEST_F(MouseTest, PressDragAndReleaseThroughTheListMovesThePressedRow) {
+  FillRows(form(), 6);
+  SendMessageW(list(), WM_LBUTTONDOWN, MK_LBUTTON, At(CellPoint(list(), 4, 0)));
+  Pump();
+  EXPECT_TRUE(form().rows.IsSelected(4));
+  Move(list(), CellPoint(list(), 2, 0), MK_LBUTTON);
+  Move(list(), CellPoint(list(), 1, 0), MK_LBUTTON);
+  EXPECT_EQ(form().lstTag, L"1");
+  SendMessageW(list(), WM_LBUTTONUP, 0, At(CellPoint(list(), 1, 0)));
+  Pump();
+  EXPECT_EQ(Order(), L"1,5,2,3,4,6");
+  EXPECT_EQ(form().lstTag, L"");
+  EXPECT_NE(GetCapture(), list());
+}
+
+TEST_F(MouseTest, ReleaseTakenByTheListsOwnLoopStillEndsTheArmedMove) {
+  // The list answers a right press by waiting for its release itself; that
+  // release must still reach the release handler.
+  FillRows(form(), 4);
+  Move(list(), CellPoint(list(), 1, 0));
+  Move(list(), CellPoint(list(), 1, 0), MK_LBUTTON);
+  ASSERT_EQ(form().lstTag, L"1");
+  RightClick(list(), CellPoint(list(), 1, 0));
+  EXPECT_EQ(form().lstTag, L"");
+  EXPECT_EQ(form().lstMousePointer, 0);
+  EXPECT_EQ(Order(), L"1,2,3,4");
+}
