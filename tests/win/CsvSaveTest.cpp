@@ -54,25 +54,27 @@ HWND FileNameBox(HWND dialog) {
   return box ? box : GetDlgItem(dialog, edt1);
 }
 
+struct OwnWindowSearch {
+  const wchar_t* title;
+  HWND owner;
+  HWND found;
+};
+
+BOOL CALLBACK FindOwnWindowProc(HWND w, LPARAM lp) {
+  auto* s = reinterpret_cast<OwnWindowSearch*>(lp);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(w, &pid);
+  wchar_t cls[64] = {};
+  GetClassNameW(w, cls, 64);
+  if (pid != GetCurrentProcessId() || !IsWindowVisible(w) || wcscmp(cls, L"#32770") != 0) return TRUE;
+  if (s->owner ? GetWindow(w, GW_OWNER) != s->owner : WindowText(w) != s->title) return TRUE;
+  s->found = w;
+  return FALSE;
+}
+
 HWND FindOwnWindow(const wchar_t* title, HWND owner = nullptr) {
-  struct Search {
-    const wchar_t* title;
-    HWND owner;
-    HWND found;
-  } s{title, owner, nullptr};
-  EnumWindows(
-      [](HWND w, LPARAM lp) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(lp);
-        DWORD pid = 0;
-        GetWindowThreadProcessId(w, &pid);
-        wchar_t cls[64] = {};
-        GetClassNameW(w, cls, 64);
-        if (pid != GetCurrentProcessId() || !IsWindowVisible(w) || wcscmp(cls, L"#32770") != 0) return TRUE;
-        if (s->owner ? GetWindow(w, GW_OWNER) != s->owner : WindowText(w) != s->title) return TRUE;
-        s->found = w;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&s));
+  OwnWindowSearch s{title, owner, nullptr};
+  EnumWindows(FindOwnWindowProc, reinterpret_cast<LPARAM>(&s));
   return s.found;
 }
 

@@ -56,15 +56,6 @@ class DialogDriver {
   const std::wstring& prompt() const { return prompt_; }
 
  private:
-  static BOOL CALLBACK FindDialog(HWND w, LPARAM found) {
-    wchar_t cls[64] = {};
-    GetClassNameW(w, cls, 64);
-    if (std::wstring(cls) == L"#32770" && IsWindowVisible(w)) {
-      *reinterpret_cast<HWND*>(found) = w;
-      return FALSE;
-    }
-    return TRUE;
-  }
   static BOOL CALLBACK FindPrompt(HWND w, LPARAM out) {
     const std::wstring text = WindowText(w);
     if (text.find(L"ＯＫ") != std::wstring::npos) *reinterpret_cast<std::wstring*>(out) = text;
@@ -72,8 +63,7 @@ class DialogDriver {
   }
   void Run() {
     for (int waited = 0; waited < 10000 && !stop_; waited += 50) {
-      HWND dialog = nullptr;
-      EnumThreadWindows(owner_, FindDialog, reinterpret_cast<LPARAM>(&dialog));
+      HWND dialog = vorpa::test::FindThreadDialog(owner_);
       if (!dialog) {
         Sleep(50);
         continue;

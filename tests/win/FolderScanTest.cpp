@@ -50,16 +50,7 @@ class BrowserUser {
   void Run() {
     HWND dialog = nullptr;
     for (int i = 0; i < 500 && !dialog; ++i) {
-      EnumThreadWindows(
-          uiThread_,
-          [](HWND w, LPARAM found) {
-            wchar_t cls[32] = {};
-            GetClassNameW(w, cls, 32);
-            if (std::wstring(cls) != L"#32770" || !IsWindowVisible(w)) return TRUE;
-            *reinterpret_cast<HWND*>(found) = w;
-            return FALSE;
-          },
-          reinterpret_cast<LPARAM>(&dialog));
+      dialog = vorpa::test::FindThreadDialog(uiThread_);
       if (!dialog) Sleep(20);
     }
     if (!dialog) return;

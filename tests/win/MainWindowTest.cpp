@@ -320,16 +320,6 @@ struct AboutProbe {
 };
 AboutProbe* g_probe = nullptr;
 
-BOOL CALLBACK FindDialog(HWND hwnd, LPARAM out) {
-  wchar_t cls[32] = {};
-  GetClassNameW(hwnd, cls, 32);
-  if (wcscmp(cls, L"#32770") == 0 && IsWindowVisible(hwnd)) {
-    *reinterpret_cast<HWND*>(out) = hwnd;
-    return FALSE;
-  }
-  return TRUE;
-}
-
 std::wstring ItemTextOf(HWND dlg, int id) {
   wchar_t buf[512] = {};
   GetDlgItemTextW(dlg, id, buf, 512);
@@ -337,8 +327,7 @@ std::wstring ItemTextOf(HWND dlg, int id) {
 }
 
 void CALLBACK AboutTimer(HWND, UINT, UINT_PTR id, DWORD) {
-  HWND dlg = nullptr;
-  EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&dlg));
+  HWND dlg = test::FindThreadDialog(GetCurrentThreadId());
   if (!dlg || g_probe->seen) return;
   g_probe->seen = true;
   KillTimer(nullptr, id);

@@ -24,6 +24,20 @@ inline void Pump() {
   }
 }
 
+// The first visible dialog box (class #32770) of a thread, or null.
+inline BOOL CALLBACK FindDialogProc(HWND w, LPARAM found) {
+  wchar_t cls[32] = {};
+  GetClassNameW(w, cls, 32);
+  if (wcscmp(cls, L"#32770") != 0 || !IsWindowVisible(w)) return TRUE;
+  *reinterpret_cast<HWND*>(found) = w;
+  return FALSE;
+}
+inline HWND FindThreadDialog(DWORD thread) {
+  HWND found = nullptr;
+  EnumThreadWindows(thread, FindDialogProc, reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
 // Records message boxes instead of showing them; answers with `reply`.
 class MessageRecorder {
  public:
