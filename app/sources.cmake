@@ -3,4 +3,5 @@ list(APPEND VORPA_WIN_SOURCES
   app/frmMain.cpp
   app/frmAbout.cpp
   app/Messages.cpp
+  app/ProgramFolder.cpp
 )

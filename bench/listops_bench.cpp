@@ -15,8 +15,8 @@ namespace {
 std::vector<vorpa::UrlEntry> MakeEntries(size_t n) {
   std::vector<vorpa::UrlEntry> entries;
   entries.reserve(n);
-  unsigned seed = 12345;
-  const auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 8) % 1000000u; };
+  unsigned state = 12345;
+  const auto next = [&] { return state = state * 1103515245u + 12345u, (state >> 8) % 1000000u; };
   for (size_t i = 0; i < n; ++i) {
     const unsigned r = next();
     std::wstring name = (r % 3 == 0 ? L"Site " : r % 3 == 1 ? L"ホームページ " : L"ニュース ") + std::to_wstring(r);

@@ -23,6 +23,24 @@ std::wstring DecodeCodePage(std::string_view bytes, unsigned codePage);
 // become '?'; *lossless (if given) tells whether that happened.
 std::string EncodeCodePage(std::wstring_view text, unsigned codePage, bool* lossless = nullptr);
 
+// The code point at text[i]. wchar_t is UTF-16 on Windows and UTF-32
+// elsewhere: a surrogate pair counts as one code point and leaves i on its
+// second half; a lone surrogate comes back as itself.
+inline char32_t CodePointAt(std::wstring_view text, size_t& i) {
+  char32_t cp = static_cast<char32_t>(text[i]);
+  if constexpr (sizeof(wchar_t) == 2) {
+    cp &= 0xFFFF;
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size()) {
+      const char32_t lo = static_cast<char32_t>(text[i + 1]) & 0xFFFF;
+      if (lo >= 0xDC00 && lo <= 0xDFFF) {
+        cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
+        ++i;
+      }
+    }
+  }
+  return cp;
+}
+
 // UTF-16 little-endian bytes (no byte-order mark) to wide text.
 std::wstring DecodeUtf16Le(std::string_view bytes);
 

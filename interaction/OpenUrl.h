@@ -16,7 +16,4 @@ using ShellOpenFunction = std::function<INT_PTR(HWND owner, const std::wstring& 
 // returns the previous one.
 ShellOpenFunction SetShellOpenHook(ShellOpenFunction hook);
 
-// The folder that holds the program's executable file.
-std::wstring ProgramFolder();
-
 }  // namespace vorpa

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/Messages.h"
+#include "app/ProgramFolder.h"
 #include "app/frmMain.h"
 #include "common/Text.h"
 #include "output/CsvText.h"
@@ -22,23 +23,6 @@ constexpr wchar_t kFilter[] = L"CSVファイル(*.CSV)|*.CSV|全てのファイ�
 constexpr wchar_t kDefaultName[] = L"PELDOX.CSV";
 constexpr wchar_t kTitle[] = L"名前を付けて保存";
 
-std::wstring ProgramFolder() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) return {};
-    if (n < path.size()) {
-      path.resize(n);
-      break;
-    }
-    if (path.size() >= 32768) return {};
-    path.resize(path.size() * 2);
-  }
-  const size_t slash = path.find_last_of(L"\\/");
-  if (slash == std::wstring::npos) return {};
-  // "C:" alone would mean the current folder of drive C.
-  return path.substr(0, slash == 2 && path[1] == L':' ? 3 : slash);
-}
 
 // The dialog takes its filter as NUL-separated pairs ending in two NULs.
 std::wstring DialogFilter(std::wstring_view piped) {

@@ -118,17 +118,7 @@ class CodePageTable {
 class Utf8Encoder {
  public:
   bool Put(std::wstring_view text, size_t& i, char*& out) const {
-    uint32_t cp = static_cast<uint32_t>(text[i]);
-    if constexpr (sizeof(wchar_t) == 2) {
-      cp &= 0xFFFF;
-      if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size()) {
-        const uint32_t lo = static_cast<uint32_t>(text[i + 1]) & 0xFFFF;
-        if (lo >= 0xDC00 && lo <= 0xDFFF) {
-          cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
-          ++i;
-        }
-      }
-    }
+    uint32_t cp = CodePointAt(text, i);
     if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) cp = 0xFFFD;
     if (cp < 0x80) {
       *out++ = static_cast<char>(cp);

@@ -1,5 +1,7 @@
 #include "output/XlsxWriter.h"
 
+#include "common/Text.h"
+
 #include <zlib.h>
 
 #include <algorithm>
@@ -18,17 +20,7 @@ namespace {
 template <typename F>
 void ForEachCodePoint(std::wstring_view text, F&& f) {
   for (size_t i = 0; i < text.size(); ++i) {
-    uint32_t cp = static_cast<uint32_t>(text[i]);
-    if constexpr (sizeof(wchar_t) == 2) {
-      cp &= 0xFFFF;
-      if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size()) {
-        const uint32_t lo = static_cast<uint32_t>(text[i + 1]) & 0xFFFF;
-        if (lo >= 0xDC00 && lo <= 0xDFFF) {
-          cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
-          ++i;
-        }
-      }
-    }
+    const uint32_t cp = CodePointAt(text, i);
     f(cp, i);
   }
 }

@@ -152,7 +152,7 @@ class DropTest : public MainWindowTest {
     for (int i = 0; i < ItemCount(); ++i) out.push_back(ItemText(i, 1) + L"|" + ItemText(i, 2));
     return out;
   }
-  void Seed() {
+  void AddExistingRow() {
     form().rows.Append({L"old", L"http://old/", L"\\old"});
     form().RefreshList();
     form().MakeColumns(L"C:\\Named", false);
@@ -172,7 +172,7 @@ TEST_F(DropTest, TwoFilesFromTwoFoldersMakeANewList) {
   TempDir dir;
   WriteShortcut(dir.path() / L"A" / L"a.url", "http://a.example/");
   WriteShortcut(dir.path() / L"B" / L"b.url", "http://b.example/");
-  Seed();
+  AddExistingRow();
   Drop({(dir.path() / L"A" / L"a.url").wstring(), (dir.path() / L"B" / L"b.url").wstring()});
   const std::vector<std::wstring> expected = {L"http://a.example/|" + (dir.path() / L"A").wstring(),
                                               L"http://b.example/|" + (dir.path() / L"B").wstring()};
@@ -185,7 +185,7 @@ TEST_F(DropTest, TwoFilesFromTwoFoldersAreAddedInAddMode) {
   TempDir dir;
   WriteShortcut(dir.path() / L"A" / L"a.url", "http://a.example/");
   WriteShortcut(dir.path() / L"B" / L"b.url", "http://b.example/");
-  Seed();
+  AddExistingRow();
   Command(IDM_NEWADD1);
   Drop({(dir.path() / L"A" / L"a.url").wstring(), (dir.path() / L"B" / L"b.url").wstring()});
   const std::vector<std::wstring> expected = {L"http://old/|\\old",
@@ -213,7 +213,7 @@ TEST_F(DropTest, OnlyOtherFilesLeaveAnEmptyList) {
   TempDir dir;
   std::ofstream(dir.path() / L"a.txt") << "x";
   std::ofstream(dir.path() / L"b.html") << "x";
-  Seed();
+  AddExistingRow();
   Drop({(dir.path() / L"a.txt").wstring(), (dir.path() / L"b.html").wstring(), L"Q:\\missing\\c.txt"});
   EXPECT_EQ(ItemCount(), 0);
 }
