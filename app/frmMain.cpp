@@ -483,6 +483,25 @@ void frmMain::RefreshList() {
   InvalidateRect(lstView, nullptr, TRUE);
 }
 
+void frmMain::ReloadList() {
+  // The control keeps its selection as ranges of row numbers and renumbers
+  // them one by one when the count changes or marks are cleared: a tenth of a
+  // second under Wine for 50,000 scattered rows. Forgetting them all at once
+  // costs almost nothing.
+  const int top = static_cast<int>(SendMessageW(lstView, LVM_GETTOPINDEX, 0, 0));
+  syncingSelection_ = true;
+  SendMessageW(lstView, LVM_DELETEALLITEMS, 0, 0);
+  syncingSelection_ = false;
+  RefreshList();
+  PushSelectionToView();
+  if (rows.empty()) return;
+  const int last = static_cast<int>(rows.size()) - 1;
+  const int perPage = static_cast<int>(SendMessageW(lstView, LVM_GETCOUNTPERPAGE, 0, 0));
+  // Scrolling the page's last row into view puts the old top row back on top.
+  SendMessageW(lstView, LVM_ENSUREVISIBLE, std::min(top + std::max(perPage, 1) - 1, last), FALSE);
+  SendMessageW(lstView, LVM_ENSUREVISIBLE, std::min(top, last), FALSE);
+}
+
 void frmMain::PushSelectionToView() {
   if (!lstView) return;
   syncingSelection_ = true;

@@ -74,6 +74,9 @@ class frmMain {
   // --- The list view ------------------------------------------------------
   // Tells the control how many rows there are and repaints it.
   void RefreshList();
+  // After rows were removed or reordered: the control forgets its rows and
+  // selection marks, takes the model's afresh, and keeps its top row.
+  void ReloadList();
   // Copies the model's selection marks into the control.
   void PushSelectionToView();
   // The list's width in twips, as the column widths are computed from it.

@@ -13,8 +13,7 @@ void frmMain::lstView_ColumnClick(int ColumnIndex) {
   // One direction for every column: a click on another column still flips it.
   SortOrder = SortOrder != 0 ? 0 : 1;
   rows.SortByColumn(ColumnIndex - 1, SortOrder == 1);
-  RefreshList();
-  PushSelectionToView();
+  ReloadList();
 }
 
 void frmMain::lstView_KeyDown(int KeyCode, int Shift) {
@@ -24,9 +23,8 @@ void frmMain::lstView_KeyDown(int KeyCode, int Shift) {
       if (rows.empty()) {
         ClearList(L"");
       } else {
-        RefreshList();
+        ReloadList();
       }
-      PushSelectionToView();
       break;
     case kKeyA:
       if (!(Shift & kShiftCtrl)) break;

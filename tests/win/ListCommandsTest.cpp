@@ -2,6 +2,7 @@
 // and menu items the user has.
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -273,3 +274,39 @@ TEST(SortKeyOnThePlatform, OrdersAsTheComparisonDoes) {
 }
 
 }  // namespace
+
+// A long list with thousands of scattered marks: after a delete or a sort the
+// control shows exactly the model's rows and marks, and the rows the user was
+// looking at stay on top.
+TEST_F(ListCommandsTest, LongListKeepsMarksAndScrollPositionAcrossDeleteAndSort) {
+  Fill(3000);
+  SendMessageW(list(), LVM_ENSUREVISIBLE, 2999, FALSE);
+  SendMessageW(list(), LVM_ENSUREVISIBLE, 1500, FALSE);
+  Pump();
+  const int top = static_cast<int>(SendMessageW(list(), LVM_GETTOPINDEX, 0, 0));
+  ASSERT_GT(top, 1000);
+  // Every third row below the top goes.
+  for (int i = top + 1; i <= 3000; i += 3) Select({i});
+  ASSERT_EQ(static_cast<size_t>(SelectedCount()), form().rows.SelectedCount());
+  Key(VK_DELETE);
+  EXPECT_EQ(ItemCount(), 3000 - (3000 - top + 2) / 3);
+  EXPECT_EQ(SelectedCount(), 0);
+  EXPECT_EQ(SendMessageW(list(), LVM_GETTOPINDEX, 0, 0), top);
+  EXPECT_EQ(ItemText(top, 0), std::to_wstring(top + 2));
+
+  // Marks travel with their rows through a sort.
+  for (int i = 1; i <= ItemCount(); i += 2) Select({i});
+  const std::vector<std::wstring> before = Column(0);
+  std::vector<std::wstring> marked;
+  for (int i = 0; i < ItemCount(); i += 2) marked.push_back(before[static_cast<size_t>(i)]);
+  ClickHeader(1);
+  ASSERT_EQ(static_cast<size_t>(SelectedCount()), marked.size());
+  std::vector<std::wstring> nowMarked;
+  for (int i = 0; i < ItemCount(); ++i) {
+    ASSERT_EQ(Selected(i), form().rows.IsSelected(static_cast<size_t>(i))) << i;
+    if (Selected(i)) nowMarked.push_back(ItemText(i, 0));
+  }
+  std::sort(marked.begin(), marked.end());
+  std::sort(nowMarked.begin(), nowMarked.end());
+  EXPECT_EQ(nowMarked, marked);
+}
