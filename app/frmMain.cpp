@@ -184,10 +184,13 @@ LRESULT frmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       OnClose();
       return 0;
     case WM_QUERYENDSESSION:
-      Form_QueryUnload();
+      // A walk below us on the stack (inside a message box of its own, say)
+      // still uses the file service; it is released when the window goes.
+      if (!busy()) Form_QueryUnload();
       return TRUE;
     case WM_DESTROY:
       RevokeListDrop();
+      if (!busy()) objFileFolder.reset();
       if (lstView) RemoveWindowSubclass(lstView, ListProc, 1);
       if (quitOnDestroy_) PostQuitMessage(0);
       return 0;
@@ -468,14 +471,20 @@ double frmMain::ListWidthTwips() const {
 }
 
 std::wstring frmMain::ColumnCaption(int column) const {
-  wchar_t buf[1024] = {};
-  LVCOLUMNW col{};
-  col.mask = LVCF_TEXT;
-  col.pszText = buf;
-  col.cchTextMax = static_cast<int>(std::size(buf));
-  if (!SendMessageW(lstView, LVM_GETCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&col)))
-    return {};
-  return buf;
+  // The third caption names a folder, which may be a long path: grow the
+  // buffer until the text fits with room to spare.
+  std::wstring buf(256, L'\0');
+  for (;;) {
+    LVCOLUMNW col{};
+    col.mask = LVCF_TEXT;
+    col.pszText = buf.data();
+    col.cchTextMax = static_cast<int>(buf.size());
+    if (!SendMessageW(lstView, LVM_GETCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&col)))
+      return {};
+    const size_t len = wcsnlen(buf.c_str(), buf.size());
+    if (len + 1 < buf.size() || buf.size() >= 65536) return buf.substr(0, len);
+    buf.assign(buf.size() * 4, L'\0');
+  }
 }
 
 void frmMain::RefreshList() {

@@ -86,6 +86,9 @@ void frmMain::ListFolder(std::wstring strFolder) {
   const size_t n = std::min(static_cast<size_t>(count), files.size());
   for (size_t i = 0; i < n; ++i) {
     if (i % kPumpEvery == 0 && !DoEvents()) return;
+    // A listing holds files only, so an entry of another type can be neither
+    // a row nor a folder to walk: skip the existence checks it would cost.
+    if (!IsShortcutType(FileFolder().GetFileTypeA(files[i]))) continue;
     AddUrlFile(std::move(files[i]), strFolder);
     if (WalkMustStop(*this)) return;
   }

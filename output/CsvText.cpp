@@ -171,9 +171,10 @@ enum class Outcome { kWritten, kSinkRefused, kMisfit };
 template <typename Encoder>
 Outcome WriteFields(const ColumnCaptions& captions, const std::vector<UrlEntry>& rows, Encoder& encoder,
                     ChunkWriter& out) {
-  // Each unit gives at most three bytes (a surrogate pair four for two units)
-  // and a doubled quote two; a field may gain two quotes.
-  constexpr size_t kPerUnit = 3;
+  // Each unit gives at most three bytes in UTF-16 (a surrogate pair four for
+  // two units), four where wchar_t holds a whole code point; a doubled quote
+  // two; a field may gain two quotes.
+  constexpr size_t kPerUnit = sizeof(wchar_t) == 4 ? 4 : 3;
   Outcome outcome = Outcome::kWritten;
   const auto field = [&](std::wstring_view f) {
     if (outcome != Outcome::kWritten) return;

@@ -143,6 +143,8 @@ TEST(CsvFile, StreamedBytesEqualTheWholeTextConverted) {
       {{L"a,b", L"x\"y", L"\r\n"}, {L"日本語", L"ｶﾅ", L"\\パス"}},
       {{longAscii, longMixed, L""}, {L"tail", L"t", L"t"}},
       {{L"한국", L"\"é\"", L"😀"}, {longMixed, L"x", L""}},
+      // Four-byte characters in a field that starts late in a piece.
+      {{std::wstring(190000, L'a'), std::wstring(20000, L'\U0001F600'), L""}},
   };
   for (size_t i = 0; i < lists.size(); ++i) {
     const std::string expected = EncodeCsvFile(BuildCsvText(kPlainCaptions, lists[i]), kCodePageShiftJis);
