@@ -205,6 +205,8 @@ LRESULT frmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   return DefWindowProcW(hwnd_, msg, wp, lp);
 }
 
+// ListProc must pass LVM_SETITEMSTATE and WM_SETREDRAW on untouched:
+// PushSelectionToView sends them to the list's own procedure directly.
 LRESULT CALLBACK frmMain::ListProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR ref) {
   try {
     return reinterpret_cast<frmMain*>(ref)->HandleListMessage(hwnd, msg, wp, lp);

@@ -638,11 +638,15 @@ std::wstring clsFileFolder::BrowseFolder(int lngRootId, std::wstring strPath) {
   info.ulFlags = lngBrowseFlags_;
   const ItemIdList chosen(SHBrowseForFolderW(&info));
   if (!chosen) return {};
-  // SHGetPathFromIDListW writes at most MAX_PATH characters and leaves the
-  // buffer empty for items that are not in the file system.
-  wchar_t path[MAX_PATH] = {};
-  SHGetPathFromIDListW(chosen.get(), path);
-  std::wstring folder = CutAtNul(std::wstring_view(path, MAX_PATH));
+  // The buffer stays empty for items that are not in the file system. The
+  // extended call takes a folder deeper than MAX_PATH; the plain one, for
+  // systems without it, cannot.
+  std::wstring path(32768, L'\0');
+  if (!SHGetPathFromIDListEx(chosen.get(), path.data(), static_cast<DWORD>(path.size()), GPFIDL_DEFAULT)) {
+    path.assign(MAX_PATH, L'\0');
+    SHGetPathFromIDListW(chosen.get(), path.data());
+  }
+  std::wstring folder = CutAtNul(path);
   // Callers build paths on the answer and expect a "\" only after a drive
   // root; Wine writes one after a special folder's own item too.
   if (EndsWithBackslash(folder) && !PathIsRootW(folder.c_str())) folder.pop_back();
