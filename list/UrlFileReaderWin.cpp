@@ -3,25 +3,12 @@
 
 #include <string>
 
+#include "common/WinFile.h"
 #include "list/UrlFileReader.h"
 #include "list/UrlFileReaderImpl.h"
 
 namespace vorpa {
 namespace {
-
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE h) : h_(h) {}
-  ~FileHandle() {
-    if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
-  }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  HANDLE get() const { return h_; }
-
- private:
-  HANDLE h_;
-};
 
 // A scan may reach files deeper than MAX_PATH; only the extended-length form
 // lifts that limit on systems without long-path support. That form skips the
@@ -47,9 +34,9 @@ std::wstring ReadInternetShortcutUrl(const std::wstring& path) {
   // Every share mode, so that a file another program has open for writing
   // or deleting can still be read; a file opened without sharing fails here.
   std::wstring longPath;
-  FileHandle file(CreateFileW(OpenablePath(path, longPath), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  UniqueHandle file(CreateFileW(OpenablePath(path, longPath), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
   if (file.get() == INVALID_HANDLE_VALUE) return {};
   // On older Windows a name such as COM1.url opens a device, whose read may
   // wait forever.

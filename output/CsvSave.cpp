@@ -13,6 +13,7 @@
 #include "app/ProgramFolder.h"
 #include "app/frmMain.h"
 #include "common/Text.h"
+#include "common/WinFile.h"
 #include "output/CsvText.h"
 
 using namespace vorpa;
@@ -44,48 +45,18 @@ std::wstring SystemErrorText(DWORD code) {
   return text + L" (エラー " + std::to_wstring(code) + L")";
 }
 
-class Handle {
- public:
-  explicit Handle(HANDLE h) : h_(h) {}
-  ~Handle() { Close(); }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  bool ok() const { return h_ != INVALID_HANDLE_VALUE; }
-  HANDLE get() const { return h_; }
-  bool Close() {
-    const bool closed = !ok() || CloseHandle(h_);
-    h_ = INVALID_HANDLE_VALUE;
-    return closed;
-  }
-
- private:
-  HANDLE h_;
-};
-
 // Writes a new file with what `fill` hands to its sink; 0 or the error that
 // stopped it.
 using FileFiller = std::function<bool(const CsvSink& sink, const std::function<bool()>& rewind)>;
 
 DWORD WriteNewFile(const std::wstring& path, const FileFiller& fill) {
-  Handle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.ok()) return GetLastError();
   DWORD error = 0;
   const bool filled = fill(
       [&](std::string_view piece) {
-        while (!piece.empty()) {
-          const DWORD chunk = static_cast<DWORD>(std::min<size_t>(piece.size(), 0x40000000));
-          DWORD written = 0;
-          if (!WriteFile(file.get(), piece.data(), chunk, &written, nullptr)) {
-            error = GetLastError();
-            return false;
-          }
-          if (written != chunk) {
-            error = ERROR_DISK_FULL;
-            return false;
-          }
-          piece.remove_prefix(written);
-        }
-        return true;
+        error = WriteAll(file.get(), piece);
+        return error == 0;
       },
       [&] {
         LARGE_INTEGER start{};

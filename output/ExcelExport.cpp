@@ -12,6 +12,7 @@
 #include "app/Messages.h"
 #include "app/frmMain.h"
 #include "common/Text.h"
+#include "common/WinFile.h"
 #include "output/ExcelDispatch.h"
 #include "output/SheetExport.h"
 #include "output/XlsxWriter.h"
@@ -21,17 +22,6 @@ using namespace vorpa;
 namespace {
 
 constexpr wchar_t kNoExcel[] = L"EXCELがないと起動できません";
-
-bool WriteWholeFile(HANDLE file, const std::string& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 0x40000000));
-    DWORD written = 0;
-    if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written != chunk) return false;
-    done += written;
-  }
-  return FlushFileBuffers(file) != 0;
-}
 
 // A new file in the temporary folder, named after the time so that the user
 // can tell several of them apart; empty text when none can be created.
@@ -61,7 +51,7 @@ bool OpenAsWorkbookFile(HWND owner, const XlsxSheet& sheet) {
   HANDLE file = INVALID_HANDLE_VALUE;
   const std::wstring path = CreateWorkbookFile(file);
   if (path.empty()) return false;
-  const bool written = WriteWholeFile(file, bytes);
+  const bool written = WriteAll(file, bytes) == 0 && FlushFileBuffers(file);
   if (!CloseHandle(file) || !written) {
     DeleteFileW(path.c_str());
     return false;

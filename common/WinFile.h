@@ -1,0 +1,43 @@
+#pragma once
+// Small pieces for files on Windows: an owned handle, and a write that
+// finishes or says why not.
+#include <windows.h>
+
+#include <string_view>
+
+namespace vorpa {
+
+class UniqueHandle {
+ public:
+  explicit UniqueHandle(HANDLE h = INVALID_HANDLE_VALUE) : h_(h) {}
+  ~UniqueHandle() { Close(); }
+  UniqueHandle(const UniqueHandle&) = delete;
+  UniqueHandle& operator=(const UniqueHandle&) = delete;
+  bool ok() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
+  HANDLE get() const { return h_; }
+  // Closes now; false when the system reports an error on close (a write it
+  // had deferred failed).
+  bool Close() {
+    const bool closed = !ok() || CloseHandle(h_);
+    h_ = INVALID_HANDLE_VALUE;
+    return closed;
+  }
+
+ private:
+  HANDLE h_;
+};
+
+// Writes all of `bytes`; 0, or the error that stopped it (a short write
+// counts as a full disk).
+inline DWORD WriteAll(HANDLE file, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const DWORD chunk = bytes.size() < 0x40000000 ? static_cast<DWORD>(bytes.size()) : 0x40000000;
+    DWORD written = 0;
+    if (!WriteFile(file, bytes.data(), chunk, &written, nullptr)) return GetLastError();
+    if (written != chunk) return ERROR_DISK_FULL;
+    bytes.remove_prefix(written);
+  }
+  return 0;
+}
+
+}  // namespace vorpa
