@@ -10,6 +10,7 @@
 
 #include "app/resource.h"
 #include "filefolder/clsFileFolder.h"
+#include "tests/win/DialogDriver.h"
 #include "tests/win/ScanTestSupport.h"
 #include "tests/win/WinTestSupport.h"
 
@@ -31,59 +32,6 @@ std::wstring ShownName(const fs::path& file) {
   if (GetFileTitleW(file.c_str(), title, 1024) == 0 && title[0]) return title;
   return file.stem().wstring();
 }
-
-// Works the shell's folder browser from another thread, as a user would:
-// waits for it to open on the window's thread, selects the item named `pick`
-// below the root (none when empty), then presses OK, or Cancel when told to
-// or when the item is not there.
-class BrowserUser {
- public:
-  BrowserUser(DWORD uiThread, std::wstring pick, bool ok)
-      : uiThread_(uiThread), pick_(std::move(pick)), ok_(ok), thread_([this] { Run(); }) {}
-  ~BrowserUser() { thread_.join(); }
-  BrowserUser(const BrowserUser&) = delete;
-  BrowserUser& operator=(const BrowserUser&) = delete;
-  bool sawBrowser = false;
-  bool picked = false;
-
- private:
-  void Run() {
-    HWND dialog = nullptr;
-    for (int i = 0; i < 500 && !dialog; ++i) {
-      dialog = vorpa::test::FindThreadDialog(uiThread_);
-      if (!dialog) Sleep(20);
-    }
-    if (!dialog) return;
-    sawBrowser = true;
-    if (!pick_.empty()) picked = Select(FindWindowExW(dialog, nullptr, WC_TREEVIEWW, nullptr));
-    const int button = ok_ && (picked || pick_.empty()) ? IDOK : IDCANCEL;
-    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
-  }
-  bool Select(HWND tree) {
-    if (!tree) return false;
-    const auto root = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
-    SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(root));
-    for (auto item = reinterpret_cast<HTREEITEM>(
-             SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(root)));
-         item; item = reinterpret_cast<HTREEITEM>(
-                   SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)))) {
-      wchar_t text[MAX_PATH] = {};
-      TVITEMW tv{};
-      tv.mask = TVIF_TEXT;
-      tv.hItem = item;
-      tv.pszText = text;
-      tv.cchTextMax = MAX_PATH;
-      SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tv));
-      if (pick_ == text) return SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item)) != 0;
-    }
-    return false;
-  }
-  DWORD uiThread_;
-  std::wstring pick_;
-  bool ok_;
-  std::thread thread_;
-};
 
 class FolderScanTest : public MainWindowTest {
  protected:
@@ -337,10 +285,14 @@ TEST_F(FolderScanTest, OpenCommandListsTheFolderChosenInTheBrowser) {
   const fs::path chosen = fs::path(favorites) / name;
   WriteShortcut(chosen / L"a.url", L"http://chosen.example/");
   {
-    BrowserUser user(GetCurrentThreadId(), name, true);
+    bool picked = false;
+    DialogDriver user([&](HWND, HWND tree) {
+      picked = SelectChild(tree, name);
+      return picked ? IDOK : IDCANCEL;
+    });
     Command(IDM_OPEN);
-    EXPECT_TRUE(user.sawBrowser);
-    EXPECT_TRUE(user.picked);
+    EXPECT_TRUE(user.sawDialog());
+    EXPECT_TRUE(picked);
   }
   EXPECT_TRUE(form().FileFolder().RealFolderOnly());
   EXPECT_EQ(Rows(), (std::vector<Row>{{ShownName(chosen / L"a.url"), L"http://chosen.example/", L""}}));
@@ -349,9 +301,9 @@ TEST_F(FolderScanTest, OpenCommandListsTheFolderChosenInTheBrowser) {
   // Cancelled: the list stays, only the selection goes.
   SelectAllInControl();
   {
-    BrowserUser user(GetCurrentThreadId(), L"", false);
+    DialogDriver user([](HWND, HWND) { return IDCANCEL; });
     Command(IDM_OPEN);
-    EXPECT_TRUE(user.sawBrowser);
+    EXPECT_TRUE(user.sawDialog());
   }
   EXPECT_EQ(ItemCount(), 1);
   EXPECT_EQ(SelectedCount(), 0);
