@@ -98,7 +98,7 @@ TEST_F(FolderScanTest, DriveRootGivesSubFolderWithoutLeadingBackslash) {
   TempDir dir;
   WriteShortcut(dir.path() / L"e.url", L"http://e.example/");
   WriteShortcut(dir.path() / L"sub" / L"f.url", L"http://f.example/");
-  MappedDrive drive(dir.path());
+  MappedDrive drive(dir.str());
   ASSERT_FALSE(drive.root().empty()) << "no drive letter could be mapped";
 
   Command(IDM_SUBFOLDER1);
