@@ -68,69 +68,39 @@ bool StartsEscapeLookalike(std::wstring_view text, size_t i) {
          IsHex(text[i + 5]) && text[i + 6] == L'_';
 }
 
+// The reference a character needs in XML text, or null. CR always takes one,
+// because a parser would otherwise fold CR LF into LF; in an attribute the
+// quote and the other blanks do too, or they would be normalised to spaces.
+const char* XmlReference(uint32_t cp, bool attribute) {
+  switch (cp) {
+    case '&': return "&amp;";
+    case '<': return "&lt;";
+    case '>': return "&gt;";
+    case '\r': return "&#13;";
+    case '"': return attribute ? "&quot;" : nullptr;
+    case '\t': return attribute ? "&#9;" : nullptr;
+    case '\n': return attribute ? "&#10;" : nullptr;
+    default: return nullptr;
+  }
+}
+
 // Cell text: characters that XML cannot carry take the spreadsheet's own
-// "_xHHHH_" escape; CR is written as a reference because a parser would
-// otherwise fold CR LF into LF.
+// "_xHHHH_" escape, and a literal look-alike of that escape is escaped itself.
 void AppendCellText(std::string& out, std::wstring_view text) {
   ForEachCodePoint(text, [&](uint32_t cp, size_t i) {
     if (cp > 0x10FFFF) cp = 0xFFFD;
     if (!IsXmlChar(cp)) return AppendHexEscape(out, cp);
-    switch (cp) {
-      case '&':
-        out.append("&amp;");
-        break;
-      case '<':
-        out.append("&lt;");
-        break;
-      case '>':
-        out.append("&gt;");
-        break;
-      case '\r':
-        out.append("&#13;");
-        break;
-      case '_':
-        if (StartsEscapeLookalike(text, i)) {
-          out.append("_x005F_");
-        } else {
-          out.push_back('_');
-        }
-        break;
-      default:
-        AppendUtf8(out, cp);
-        break;
-    }
+    if (const char* ref = XmlReference(cp, false)) return static_cast<void>(out.append(ref));
+    if (cp == '_' && StartsEscapeLookalike(text, i)) return static_cast<void>(out.append("_x005F_"));
+    AppendUtf8(out, cp);
   });
 }
 
 // Attribute text; the caller has made sure every character is XML-safe.
 void AppendAttribute(std::string& out, std::wstring_view text) {
   ForEachCodePoint(text, [&](uint32_t cp, size_t) {
-    switch (cp) {
-      case '&':
-        out.append("&amp;");
-        break;
-      case '<':
-        out.append("&lt;");
-        break;
-      case '>':
-        out.append("&gt;");
-        break;
-      case '"':
-        out.append("&quot;");
-        break;
-      case '\t':
-        out.append("&#9;");
-        break;
-      case '\n':
-        out.append("&#10;");
-        break;
-      case '\r':
-        out.append("&#13;");
-        break;
-      default:
-        AppendUtf8(out, IsXmlChar(cp) ? cp : 0xFFFD);
-        break;
-    }
+    if (const char* ref = XmlReference(cp, true)) return static_cast<void>(out.append(ref));
+    AppendUtf8(out, IsXmlChar(cp) ? cp : 0xFFFD);
   });
 }
 
