@@ -3,6 +3,7 @@
 
 #include <shellapi.h>
 #include <shlwapi.h>
+#include <urlmon.h>
 
 #include <string>
 
@@ -30,23 +31,29 @@ INT_PTR ShellOpen(HWND owner, const std::wstring& target, const std::wstring& fo
 // are what the message table speaks of.
 INT_PTR CodeFromLastError(DWORD error) {
   switch (error) {
-    case ERROR_FILE_NOT_FOUND: return SE_ERR_FNF;
-    case ERROR_PATH_NOT_FOUND: return SE_ERR_PNF;
-    case ERROR_ACCESS_DENIED: return SE_ERR_ACCESSDENIED;
-    case ERROR_BAD_FORMAT: return ERROR_BAD_FORMAT;
+    case ERROR_FILE_NOT_FOUND:
+      return SE_ERR_FNF;
+    case ERROR_PATH_NOT_FOUND:
+      return SE_ERR_PNF;
+    case ERROR_ACCESS_DENIED:
+      return SE_ERR_ACCESSDENIED;
+    case ERROR_BAD_FORMAT:
+      return ERROR_BAD_FORMAT;
     case ERROR_NOT_ENOUGH_MEMORY:
-    case ERROR_OUTOFMEMORY: return 0;
+    case ERROR_OUTOFMEMORY:
+      return 0;
     // Wine's class route fails without a word when the class has no command.
     case ERROR_SUCCESS:
-    case ERROR_NO_ASSOCIATION: return SE_ERR_NOASSOC;
-    default: return -1;
+    case ERROR_NO_ASSOCIATION:
+      return SE_ERR_NOASSOC;
+    default:
+      return -1;
   }
 }
 
 bool EqualsIgnoringCase(std::wstring_view a, std::wstring_view b) {
-  return a.size() == b.size() &&
-         CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
-             CSTR_EQUAL;
+  return a.size() == b.size() && CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                                      static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
 }  // namespace
 
@@ -83,28 +90,36 @@ INT_PTR ShellOpenForReal(HWND owner, const std::wstring& target, const std::wstr
 }
 
 bool ShellParsesAsWebAddress(const std::wstring& target, std::wstring_view scheme, std::wstring_view host) {
-  PARSEDURLW parsed{};
-  parsed.cbSize = sizeof parsed;
-  if (FAILED(ParseURLW(target.c_str(), &parsed))) return false;
+  // The RFC 3986 parser that the shell's URL monikers use; shlwapi's older
+  // one cuts an IPv6 literal at its first colon.
+  IUri* uri = nullptr;
+  if (FAILED(CreateUri(target.c_str(), Uri_CREATE_NO_DECODE_EXTRA_INFO, 0, &uri)) || !uri) return false;
+  DWORD schemeId = URL_SCHEME_INVALID;
+  BSTR schemeName = nullptr;
+  BSTR uriHost = nullptr;
+  const bool parsed = SUCCEEDED(uri->GetScheme(&schemeId)) && SUCCEEDED(uri->GetSchemeName(&schemeName)) &&
+                      SUCCEEDED(uri->GetHost(&uriHost));
+  uri->Release();
+  const std::wstring shellScheme = schemeName ? std::wstring(schemeName, SysStringLen(schemeName)) : std::wstring();
+  std::wstring_view shellHost = uriHost ? std::wstring_view(uriHost, SysStringLen(uriHost)) : std::wstring_view();
+  // IPv6 literals come back with or without their brackets.
+  if (shellHost.size() >= 2 && shellHost.front() == L'[' && shellHost.back() == L']')
+    shellHost = shellHost.substr(1, shellHost.size() - 2);
   const struct {
     const wchar_t* name;
-    UINT id;
-  } known[] = {{L"http", URL_SCHEME_HTTP}, {L"https", URL_SCHEME_HTTPS}, {L"ftp", URL_SCHEME_FTP},
+    DWORD id;
+  } known[] = {{L"http", URL_SCHEME_HTTP},
+               {L"https", URL_SCHEME_HTTPS},
+               {L"ftp", URL_SCHEME_FTP},
                {L"mailto", URL_SCHEME_MAILTO}};
-  bool schemeAgrees = false;
+  bool agrees = false;
   for (const auto& k : known)
-    if (scheme == k.name)
-      schemeAgrees = parsed.nScheme == k.id && EqualsIgnoringCase({parsed.pszProtocol, parsed.cchProtocol}, scheme);
-  if (!schemeAgrees) return false;
-  if (host.empty()) return scheme == L"mailto";
-  // Longer than any host the portable test lets through.
-  wchar_t shellHost[300] = {};
-  DWORD size = static_cast<DWORD>(std::size(shellHost));
-  if (FAILED(UrlGetPartW(target.c_str(), shellHost, &size, URL_PART_HOSTNAME, 0))) return false;
-  std::wstring_view seen(shellHost, size);
-  // IPv6 literals come back with or without their brackets.
-  if (seen.size() >= 2 && seen.front() == L'[' && seen.back() == L']') seen = seen.substr(1, seen.size() - 2);
-  return EqualsIgnoringCase(seen, host);
+    if (parsed && scheme == k.name)
+      agrees = schemeId == k.id && EqualsIgnoringCase(shellScheme, scheme) &&
+               (scheme == L"mailto" || (!host.empty() && EqualsIgnoringCase(shellHost, host)));
+  SysFreeString(schemeName);
+  SysFreeString(uriHost);
+  return agrees;
 }
 
 }  // namespace vorpa

@@ -111,8 +111,9 @@ TEST(OpenQuestionText, ShowsTheNameOrHostAndEveryHiddenCharacter) {
       // target push its real name out of sight or show it reversed.
       {L"a\r\nb\u202Ecod.exe\u2028z", L"リンク先: a<U+000D><U+000A>b<U+202E>cod.exe<U+2028>z"},
       {L"  http:\\x", L"リンク先: <U+0020><U+0020>http:\\x"},
-      {L"x\u200B\u200C\u200D\u2060\u2064\uFEFF\u00AD\u3000\u3164\U000E0041\u00A0\u061C.exe ",
-       L"<U+200B><U+200C><U+200D><U+2060><U+2064><U+FEFF><U+00AD><U+3000><U+3164><U+E0041><U+00A0><U+061C>.exe<U+0020>"},
+      {L"x\u200B\u200C\u200D\u2060\u2064\uFEFF\u00AD\u3000\u3164.exe ",
+       L"x<U+200B><U+200C><U+200D><U+2060><U+2064><U+FEFF><U+00AD><U+3000><U+3164>.exe<U+0020>"},
+      {L"\U000E0041\u00A0\u061C\u180E", L"<U+E0041><U+00A0><U+061C><U+180E>"},
   };
   for (const auto& row : table) {
     const std::wstring text = OpenQuestionText(row.target);
@@ -135,10 +136,11 @@ TEST(OpenQuestionText, ShowsTheNameOrHostAndEveryHiddenCharacter) {
 }
 
 TEST(IsInvisibleOrFormat, CoversFormatSpacesAndFillersButNotText) {
-  for (char32_t c : std::initializer_list<char32_t>{0x0000, 0x001F, 0x007F, 0x0085, 0x00A0, 0x00AD, 0x0600, 0x061C, 0x180E, 0x200B, 0x200F, 0x2028,
-                     0x202E, 0x202F, 0x2060, 0x2066, 0x3000, 0x3164, 0xFE0F, 0xFEFF, 0xFFFB, 0x1D173, 0xE0001, 0xE007F,
-                     0xE0100})
+  for (char32_t c : std::initializer_list<char32_t>{
+           0x0000, 0x001F, 0x007F, 0x0085, 0x00A0, 0x00AD, 0x0600, 0x061C, 0x180E,  0x200B,  0x200F,  0x2028, 0x202E,
+           0x202F, 0x2060, 0x2066, 0x3000, 0x3164, 0xFE0F, 0xFEFF, 0xFFFB, 0x1D173, 0xE0001, 0xE007F, 0xE0100})
     EXPECT_TRUE(IsInvisibleOrFormat(c)) << std::hex << static_cast<unsigned>(c);
-  for (char32_t c : std::initializer_list<char32_t>{0x0020, 0x0041, 0x00E9, 0x3042, 0x30FC, 0xFF41, 0x1F600, 0x2010, 0x2030})
+  for (char32_t c :
+       std::initializer_list<char32_t>{0x0020, 0x0041, 0x00E9, 0x3042, 0x30FC, 0xFF41, 0x1F600, 0x2010, 0x2030})
     EXPECT_FALSE(IsInvisibleOrFormat(c)) << std::hex << static_cast<unsigned>(c);
 }
