@@ -2,6 +2,8 @@
 #include "interaction/OpenUrl.h"
 
 #include <shellapi.h>
+#include <shlwapi.h>
+#include <urlmon.h>
 
 #include <string>
 
@@ -18,10 +20,40 @@ ShellOpenFunction& Hook() {
   return hook;
 }
 
-INT_PTR ShellOpen(HWND owner, const std::wstring& target, const std::wstring& folder) {
-  if (Hook()) return Hook()(owner, target, folder);
-  return reinterpret_cast<INT_PTR>(
-      ShellExecuteW(owner, L"open", target.c_str(), nullptr, folder.empty() ? nullptr : folder.c_str(), SW_SHOWNORMAL));
+INT_PTR ShellOpen(HWND owner, const std::wstring& target, const std::wstring& folder,
+                  const std::wstring& protocolClass) {
+  if (Hook()) return Hook()(owner, target, folder, protocolClass);
+  return ShellOpenForReal(owner, target, folder, protocolClass);
+}
+
+// ShellExecuteEx reports a failure through GetLastError and leaves hInstApp
+// alone on some routes (Wine's class route among them); ShellExecute's codes
+// are what the message table speaks of.
+INT_PTR CodeFromLastError(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+      return SE_ERR_FNF;
+    case ERROR_PATH_NOT_FOUND:
+      return SE_ERR_PNF;
+    case ERROR_ACCESS_DENIED:
+      return SE_ERR_ACCESSDENIED;
+    case ERROR_BAD_FORMAT:
+      return ERROR_BAD_FORMAT;
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+      return 0;
+    // Wine's class route fails without a word when the class has no command.
+    case ERROR_SUCCESS:
+    case ERROR_NO_ASSOCIATION:
+      return SE_ERR_NOASSOC;
+    default:
+      return -1;
+  }
+}
+
+bool EqualsIgnoringCase(std::wstring_view a, std::wstring_view b) {
+  return a.size() == b.size() && CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                                      static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
 }  // namespace
 
@@ -31,6 +63,64 @@ ShellOpenFunction SetShellOpenHook(ShellOpenFunction hook) {
   return old;
 }
 
+INT_PTR ShellOpenForReal(HWND owner, const std::wstring& target, const std::wstring& folder,
+                         const std::wstring& protocolClass) {
+  const wchar_t* directory = folder.empty() ? nullptr : folder.c_str();
+  if (protocolClass.empty())
+    return reinterpret_cast<INT_PTR>(ShellExecuteW(owner, L"open", target.c_str(), nullptr, directory, SW_SHOWNORMAL));
+  // With the class given, the shell runs that class's open command with the
+  // target as its argument and never tries the target itself as a program.
+  SHELLEXECUTEINFOW sei{};
+  sei.cbSize = sizeof sei;
+  sei.fMask = SEE_MASK_CLASSNAME | SEE_MASK_FLAG_NO_UI;
+  sei.hwnd = owner;
+  sei.lpVerb = L"open";
+  sei.lpFile = target.c_str();
+  sei.lpDirectory = directory;
+  sei.nShow = SW_SHOWNORMAL;
+  sei.lpClass = protocolClass.c_str();
+  sei.hInstApp = reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(-1));
+  SetLastError(ERROR_SUCCESS);
+  const BOOL ok = ShellExecuteExW(&sei);
+  const DWORD error = GetLastError();
+  const auto code = reinterpret_cast<INT_PTR>(sei.hInstApp);
+  if (ok) return code > 32 ? code : 33;
+  if (code >= 0 && code <= 32) return code;
+  return CodeFromLastError(error);
+}
+
+bool ShellParsesAsWebAddress(const std::wstring& target, std::wstring_view scheme, std::wstring_view host) {
+  // The RFC 3986 parser that the shell's URL monikers use; shlwapi's older
+  // one cuts an IPv6 literal at its first colon.
+  IUri* uri = nullptr;
+  if (FAILED(CreateUri(target.c_str(), Uri_CREATE_NO_DECODE_EXTRA_INFO, 0, &uri)) || !uri) return false;
+  DWORD schemeId = URL_SCHEME_INVALID;
+  BSTR schemeName = nullptr;
+  BSTR uriHost = nullptr;
+  const bool parsed = SUCCEEDED(uri->GetScheme(&schemeId)) && SUCCEEDED(uri->GetSchemeName(&schemeName)) &&
+                      SUCCEEDED(uri->GetHost(&uriHost));
+  uri->Release();
+  const std::wstring shellScheme = schemeName ? std::wstring(schemeName, SysStringLen(schemeName)) : std::wstring();
+  std::wstring_view shellHost = uriHost ? std::wstring_view(uriHost, SysStringLen(uriHost)) : std::wstring_view();
+  // IPv6 literals come back with or without their brackets.
+  if (shellHost.size() >= 2 && shellHost.front() == L'[' && shellHost.back() == L']')
+    shellHost = shellHost.substr(1, shellHost.size() - 2);
+  const struct {
+    const wchar_t* name;
+    DWORD id;
+  } known[] = {{L"http", URL_SCHEME_HTTP},
+               {L"https", URL_SCHEME_HTTPS},
+               {L"ftp", URL_SCHEME_FTP},
+               {L"mailto", URL_SCHEME_MAILTO}};
+  bool agrees = false;
+  for (const auto& k : known)
+    if (parsed && scheme == k.name)
+      agrees = schemeId == k.id && EqualsIgnoringCase(shellScheme, scheme) &&
+               (scheme == L"mailto" || (!host.empty() && EqualsIgnoringCase(shellHost, host)));
+  SysFreeString(schemeName);
+  SysFreeString(uriHost);
+  return agrees;
+}
 
 }  // namespace vorpa
 
@@ -43,12 +133,15 @@ void frmMain::OpenUrl(std::optional<size_t> item) {
   rows.SetSelected(*item, true);
   PushSelectionToView();
   const std::wstring folder = ProgramFolder();
-  // The shell sees the text up to its first NUL; judge exactly that text.
+  // The shell sees the text up to its first NUL; judge, show and pass exactly
+  // that text.
   const std::wstring target(rows[*item].url.c_str());
   const HWND owner = hwnd_;
+  const std::optional<WebAddressParts> web = ParseWebAddress(target);
+  const bool isWeb = web && ShellParsesAsWebAddress(target, web->scheme, web->host);
   // A message box runs a message loop; nothing below reads the rows again.
-  if (!IsWebAddress(target) && ShowMessage(owner, OpenQuestionText(target), MB_YESNO | MB_DEFBUTTON2) != IDYES) return;
-  const INT_PTR result = ShellOpen(owner, target, folder);
+  if (!isWeb && ShowMessage(owner, OpenQuestionText(target), MB_YESNO | MB_DEFBUTTON2) != IDYES) return;
+  const INT_PTR result = ShellOpen(owner, target, folder, isWeb ? std::wstring(web->scheme) : std::wstring());
   if (ShellOpenSucceeded(result)) return;
   // The table speaks of 32-bit codes; wider values are other failures.
   const std::int64_t code = (result >= INT32_MIN && result <= INT32_MAX) ? static_cast<std::int64_t>(result) : -1;
