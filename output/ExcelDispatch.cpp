@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "interaction/OpenMessages.h"
+
 namespace vorpa {
 namespace {
 
@@ -141,6 +143,8 @@ bool ExcelApplication::SetCell(long row, int column, const std::wstring& text) {
 }
 
 bool ExcelApplication::AddHyperlink(long row, int column, const std::wstring& address) {
+  // Excel follows a link at one click, with no question asked.
+  if (!IsWebAddress(address)) return false;
   if (!hyperlinks_) hyperlinks_ = GetDispatch(Cells(), L"Hyperlinks", kGet);
   if (!hyperlinks_) return false;
   IDispatch* anchor = Cell(row, column);
