@@ -161,7 +161,9 @@ TEST(XlsxSheet, ColumnWidthsInTheFileUnit) {
   } cases[] = {{8, 8.7109375}, {9, 9.7109375}, {10, 10.7109375}, {1, 1.7109375}, {36, 36.7109375}, {0, 0}};
   for (const auto& c : cases) {
     EXPECT_EQ(FileColumnWidth(c.shown), c.file) << c.shown;
-    if (c.shown > 0) EXPECT_EQ(ShownWidth(FileColumnWidth(c.shown)), c.shown) << c.shown;
+    if (c.shown > 0) {
+      EXPECT_EQ(ShownWidth(FileColumnWidth(c.shown)), c.shown) << c.shown;
+    }
   }
   EXPECT_LE(FileColumnWidth(XlsxSheet::kMaxWidth), 255.0) << "Office takes no file width above 255";
 }
