@@ -108,9 +108,15 @@ DWORD ReplaceFileContents(const std::wstring& target, const FileFiller& fill) {
 // is reported rather than passed over like a cancel.
 std::wstring AskCsvPath(HWND owner) {
   const std::wstring filter = DialogFilter(kFilter);
+  // The dialog of Windows 7 and later starts in the folder last used from
+  // this program whenever it is given the same initial folder as the first
+  // time. So it is given none, and the program's folder goes into the name
+  // box with the name: then it starts there every time.
   const std::wstring folder = ProgramFolder();
-  std::vector<wchar_t> file(32768, L'\0');
-  std::copy(std::begin(kDefaultName), std::end(kDefaultName), file.begin());
+  std::wstring initial = kDefaultName;
+  if (!folder.empty()) initial = folder + (folder.back() == L'\\' ? L"" : L"\\") + kDefaultName;
+  std::vector<wchar_t> file(std::max<size_t>(32768, initial.size() + 1), L'\0');
+  std::copy(initial.begin(), initial.end(), file.begin());
 
   OPENFILENAMEW ofn{};
   ofn.lStructSize = sizeof ofn;
@@ -119,7 +125,6 @@ std::wstring AskCsvPath(HWND owner) {
   ofn.nFilterIndex = 1;
   ofn.lpstrFile = file.data();
   ofn.nMaxFile = static_cast<DWORD>(file.size());
-  ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
   ofn.lpstrTitle = kTitle;
   // The dialog would otherwise move the process's current folder to wherever
   // the user saved; nothing in the program means to follow it there.

@@ -9,14 +9,25 @@
 namespace vorpa {
 namespace {
 
+// A spreadsheet that opens the file takes a field starting with one of these
+// for a formula (a leading TAB or CR is dropped first, and the rest then
+// evaluated). Such a field gets an apostrophe in front, inside quotes, which
+// the spreadsheet shows as text.
+bool StartsLikeFormula(std::wstring_view field) {
+  if (field.empty()) return false;
+  const wchar_t c = field.front();
+  return c == L'=' || c == L'+' || c == L'-' || c == L'@' || c == L'\t' || c == L'\r';
+}
+
 bool NeedsQuotes(std::wstring_view field) {
+  if (StartsLikeFormula(field)) return true;
   for (const wchar_t c : field)
     if (c == L',' || c == L'"' || c == L'\r' || c == L'\n') return true;
   return false;
 }
 
 // Upper bound of a field's written length, so the whole text is reserved once.
-size_t FieldSize(std::wstring_view field) { return NeedsQuotes(field) ? field.size() * 2 + 2 : field.size(); }
+size_t FieldSize(std::wstring_view field) { return NeedsQuotes(field) ? field.size() * 2 + 3 : field.size(); }
 
 void AppendField(std::wstring& out, std::wstring_view field) {
   if (!NeedsQuotes(field)) {
@@ -24,6 +35,7 @@ void AppendField(std::wstring& out, std::wstring_view field) {
     return;
   }
   out.push_back(L'"');
+  if (StartsLikeFormula(field)) out.push_back(L'\'');
   size_t start = 0;
   for (size_t q = field.find(L'"'); q != std::wstring_view::npos; q = field.find(L'"', q + 1)) {
     out.append(field.substr(start, q + 1 - start));
@@ -173,19 +185,20 @@ Outcome WriteFields(const ColumnCaptions& captions, const std::vector<UrlEntry>&
                     ChunkWriter& out) {
   // Each unit gives at most three bytes in UTF-16 (a surrogate pair four for
   // two units), four where wchar_t holds a whole code point; a doubled quote
-  // two; a field may gain two quotes.
+  // two; a field may gain two quotes and an apostrophe.
   constexpr size_t kPerUnit = sizeof(wchar_t) == 4 ? 4 : 3;
   Outcome outcome = Outcome::kWritten;
   const auto field = [&](std::wstring_view f) {
     if (outcome != Outcome::kWritten) return;
     const bool quoted = NeedsQuotes(f);
-    const bool whole = f.size() <= (ChunkWriter::kSize - 2) / kPerUnit;
-    char* p = out.Room(whole ? f.size() * kPerUnit + 2 : 1);
+    const bool whole = f.size() <= (ChunkWriter::kSize - 3) / kPerUnit;
+    char* p = out.Room(whole ? f.size() * kPerUnit + 3 : 2);
     if (!p) {
       outcome = Outcome::kSinkRefused;
       return;
     }
     if (quoted) *p++ = '"';
+    if (StartsLikeFormula(f)) *p++ = '\'';
     size_t i = 0;
     if (whole && !quoted) {
       // Runs of ASCII, which most of a URL list is, eight units at a time.

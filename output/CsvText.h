@@ -15,7 +15,10 @@ using ColumnCaptions = std::array<std::wstring, 3>;
 
 // The text without the empty last line (that one belongs to the file).
 // A field is quoted, with its inner quotes doubled, only when it holds a
-// comma, a double quote, CR or LF; every other field goes in verbatim.
+// comma, a double quote, CR or LF, or when it starts with "=", "+", "-", "@",
+// TAB or CR, which a spreadsheet would evaluate as a formula: such a field
+// also gets an apostrophe after its opening quote. Every other field goes in
+// verbatim.
 std::wstring BuildCsvText(const ColumnCaptions& captions, const std::vector<UrlEntry>& rows);
 
 // The file's bytes: the text and the final CR LF in the given ANSI code page

@@ -4,6 +4,9 @@
 
 #include <vector>
 
+#include "interaction/OpenMessages.h"
+#include "output/ExcelMessageFilter.h"
+
 namespace vorpa {
 namespace {
 
@@ -20,9 +23,32 @@ class Variant {
   VARIANT v;
 };
 
+ExcelPatience& Patience() {
+  static ExcelPatience patience;
+  return patience;
+}
+
+// One call into Excel, tried again while Excel turns it away and the filter
+// finds it worth waiting for; none at all once the user chose to stop.
+template <typename Attempt>
+HRESULT Patiently(Attempt&& attempt) {
+  ExcelMessageFilter* filter = ExcelMessageFilter::Active();
+  if (!filter) return attempt();
+  if (filter->stopped()) return RPC_E_CALL_CANCELED;
+  filter->BeginCall();
+  for (;;) {
+    const HRESULT hr = attempt();
+    if ((hr != RPC_E_CALL_REJECTED && hr != RPC_E_SERVERCALL_RETRYLATER) || !filter->WaitToRetry()) return hr;
+  }
+}
+
 template <typename T>
 void Release(T*& p) {
-  if (p) p->Release();
+  if (p) {
+    // A release reaches Excel too, and may wait on it as long as any call.
+    if (ExcelMessageFilter* filter = ExcelMessageFilter::Active()) filter->BeginCall();
+    p->Release();
+  }
   p = nullptr;
 }
 
@@ -38,22 +64,24 @@ HRESULT InvokeId(IDispatch* object, DISPID id, WORD flags, std::vector<VARIANT> 
     params.rgdispidNamedArgs = &namedPut;
     params.cNamedArgs = 1;
   }
-  EXCEPINFO exception{};
-  UINT argError = 0;
-  const HRESULT hr = object->Invoke(id, IID_NULL, kLcid, flags, &params, result, &exception, &argError);
-  if (hr == DISP_E_EXCEPTION) {
-    SysFreeString(exception.bstrSource);
-    SysFreeString(exception.bstrDescription);
-    SysFreeString(exception.bstrHelpFile);
-  }
-  return hr;
+  return Patiently([&] {
+    EXCEPINFO exception{};
+    UINT argError = 0;
+    const HRESULT hr = object->Invoke(id, IID_NULL, kLcid, flags, &params, result, &exception, &argError);
+    if (hr == DISP_E_EXCEPTION) {
+      SysFreeString(exception.bstrSource);
+      SysFreeString(exception.bstrDescription);
+      SysFreeString(exception.bstrHelpFile);
+    }
+    return hr;
+  });
 }
 
 HRESULT InvokeName(IDispatch* object, const wchar_t* name, WORD flags, std::vector<VARIANT> args, VARIANT* result) {
   if (!object) return E_POINTER;
   DISPID id = DISPID_UNKNOWN;
   LPOLESTR names[1] = {const_cast<LPOLESTR>(name)};
-  const HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, kLcid, &id);
+  const HRESULT hr = Patiently([&] { return object->GetIDsOfNames(IID_NULL, names, 1, kLcid, &id); });
   if (FAILED(hr)) return hr;
   return InvokeId(object, id, flags, std::move(args), result);
 }
@@ -81,15 +109,22 @@ constexpr WORD kGet = DISPATCH_PROPERTYGET | DISPATCH_METHOD;
 
 }  // namespace
 
-std::unique_ptr<ExcelApplication> ExcelApplication::Start() {
+void ExcelApplication::SetPatience(const ExcelPatience& patience) { Patience() = patience; }
+
+std::unique_ptr<ExcelApplication> ExcelApplication::Start(HWND owner) {
   CLSID clsid;
   if (FAILED(CLSIDFromProgID(L"Excel.application", &clsid))) return nullptr;
   std::unique_ptr<ExcelApplication> excel(new ExcelApplication());
+  // Each creation starts an Excel of its own, which has no sheet to be busy
+  // with yet; the start itself is bounded by COM.
   if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_SERVER, IID_IDispatch, reinterpret_cast<void**>(&excel->app_))))
     return nullptr;
+  excel->filter_ = std::make_unique<ExcelMessageFilter>(owner, Patience());
   excel->workbooks_ = GetDispatch(excel->app_, L"Workbooks", kGet);
   excel->workbook_ = GetDispatch(excel->workbooks_, L"Add", DISPATCH_METHOD);
-  if (!excel->workbook_) return nullptr;
+  // A user who chose to stop waiting for the workbook is not told that
+  // there is no Excel.
+  if (!excel->workbook_ && !excel->filter_->stopped()) return nullptr;
   return excel;
 }
 
@@ -141,6 +176,8 @@ bool ExcelApplication::SetCell(long row, int column, const std::wstring& text) {
 }
 
 bool ExcelApplication::AddHyperlink(long row, int column, const std::wstring& address) {
+  // Excel follows a link at one click, with no question asked.
+  if (!IsWebAddress(address)) return false;
   if (!hyperlinks_) hyperlinks_ = GetDispatch(Cells(), L"Hyperlinks", kGet);
   if (!hyperlinks_) return false;
   IDispatch* anchor = Cell(row, column);

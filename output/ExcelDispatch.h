@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "output/ExcelMessageFilter.h"
 #include "output/SheetExport.h"
 
 namespace vorpa {
@@ -14,8 +15,13 @@ namespace vorpa {
 class ExcelApplication : public Spreadsheet {
  public:
   // Creates "Excel.application" and adds a new workbook; nothing when either
-  // fails. COM must be initialised on the calling thread.
-  static std::unique_ptr<ExcelApplication> Start();
+  // fails. The calling thread must be a single-threaded apartment; its
+  // message filter is ours until the object is destroyed. Questions about a
+  // busy Excel are owned by `owner`.
+  static std::unique_ptr<ExcelApplication> Start(HWND owner);
+  // How long a busy or silent Excel is waited for before the user is asked
+  // (tests shorten it).
+  static void SetPatience(const ExcelPatience& patience);
   // Lets go of Excel without closing it: the workbook stays open, unsaved.
   ~ExcelApplication() override;
   ExcelApplication(const ExcelApplication&) = delete;
@@ -31,6 +37,9 @@ class ExcelApplication : public Spreadsheet {
   IDispatch* Cells();
   IDispatch* Cell(long row, int column);  // a new reference, or null
 
+  // Declared first, so that it is destroyed last: the releases below are
+  // calls into Excel too.
+  std::unique_ptr<ExcelMessageFilter> filter_;
   IDispatch* app_ = nullptr;
   IDispatch* workbooks_ = nullptr;
   IDispatch* workbook_ = nullptr;

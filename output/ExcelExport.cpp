@@ -81,7 +81,7 @@ void frmMain::mnuExcel_Click() {
   const std::vector<UrlEntry> snapshot = rows.rows();
   const unsigned codePage = SystemAnsiCodePage();
 
-  if (std::unique_ptr<ExcelApplication> excel = ExcelApplication::Start()) {
+  if (std::unique_ptr<ExcelApplication> excel = ExcelApplication::Start(hwnd_)) {
     SetMousePointer(11);
     FillSheet(*excel, captions, snapshot, codePage);
     excel.reset();

@@ -20,13 +20,22 @@ class Spreadsheet {
   virtual bool SetColumnWidth(int column, double width) = 0;
 };
 
+// The most characters a cell holds, in Excel and in the workbook format.
+constexpr size_t kMaxCellChars = 32767;
+
+// The text as a cell can hold it: a longer one is cut, and its end says so
+// and how long the whole text is, so that nothing is lost without a word.
+std::wstring FitCellText(const std::wstring& text);
+
 // A text's length in the unit of the width rule: its bytes in the ANSI code
 // page (two for a full-width Japanese character).
 size_t AnsiByteLength(const std::wstring& text, unsigned ansiCodePage);
 
-// Fills a sheet that is already created and holds a new workbook. Refusals
-// by the sheet are ignored, except that a refused hyperlink puts the URL into
-// its cell as text, so that no URL is lost.
+// Fills a sheet that is already created and holds a new workbook. Only a
+// target that passes IsWebAddress becomes a hyperlink: a click in the sheet
+// opens it with no question, unlike a double-click in the list. Every other
+// URL, and one whose hyperlink the sheet refused, goes into its cell as text,
+// so that no URL is lost. Other refusals by the sheet are ignored.
 void FillSheet(Spreadsheet& sheet, const ColumnCaptions& captions, const std::vector<UrlEntry>& rows,
                unsigned ansiCodePage);
 

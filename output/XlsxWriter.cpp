@@ -1,6 +1,7 @@
 #include "output/XlsxWriter.h"
 
 #include "common/Text.h"
+#include "interaction/OpenMessages.h"
 
 #include <zlib.h>
 
@@ -93,14 +94,6 @@ void AppendCellText(std::string& out, std::wstring_view text) {
     if (const char* ref = XmlReference(cp, false)) return static_cast<void>(out.append(ref));
     if (cp == '_' && StartsEscapeLookalike(text, i)) return static_cast<void>(out.append("_x005F_"));
     AppendUtf8(out, cp);
-  });
-}
-
-// Attribute text; the caller has made sure every character is XML-safe.
-void AppendAttribute(std::string& out, std::wstring_view text) {
-  ForEachCodePoint(text, [&](uint32_t cp, size_t) {
-    if (const char* ref = XmlReference(cp, true)) return static_cast<void>(out.append(ref));
-    AppendUtf8(out, IsXmlChar(cp) ? cp : 0xFFFD);
   });
 }
 
@@ -203,7 +196,41 @@ bool Deflate(const std::string& in, std::string& out) {
   return r == Z_STREAM_END;
 }
 
+bool IsUrlSafe(uint32_t cp) {
+  if ((cp >= 'a' && cp <= 'z') || (cp >= 'A' && cp <= 'Z') || (cp >= '0' && cp <= '9')) return true;
+  return cp < 0x80 && cp != 0 && std::string_view("-._~:/?#[]@!$&'()*+,;=").find(static_cast<char>(cp)) != std::string_view::npos;
+}
+
 }  // namespace
+
+bool PercentEncodeUrl(std::wstring_view url, std::string& out) {
+  static const char digits[] = "0123456789ABCDEF";
+  out.clear();
+  out.reserve(url.size());
+  for (size_t i = 0; i < url.size(); ++i) {
+    const uint32_t cp = CodePointAt(url, i);
+    if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) return false;
+    if (IsUrlSafe(cp) || (cp == '%' && i + 2 < url.size() && IsHex(url[i + 1]) && IsHex(url[i + 2]))) {
+      out.push_back(static_cast<char>(cp));
+      continue;
+    }
+    std::string bytes;
+    AppendUtf8(bytes, cp);
+    for (const unsigned char b : bytes) {
+      out.push_back('%');
+      out.push_back(digits[b >> 4]);
+      out.push_back(digits[b & 15]);
+    }
+  }
+  return true;
+}
+
+double FileColumnWidth(double shownWidth) {
+  if (shownWidth <= 0) return 0;
+  const double d = XlsxSheet::kMaxDigitWidth;
+  // Office takes no file width above 255.
+  return std::min(std::trunc((shownWidth * d + 5) / d * 256) / 256, XlsxSheet::kMaxWidth);
+}
 
 std::string BuildZip(const std::vector<ZipEntry>& entries) {
   std::string out;
@@ -274,10 +301,12 @@ bool XlsxSheet::SetCell(long row, int column, const std::wstring& text) {
 }
 
 bool XlsxSheet::AddHyperlink(long row, int column, const std::wstring& address) {
-  if (!InRange(row, column) || address.empty() || address.size() > kMaxLinkChars || links_.size() >= kMaxLinks ||
+  if (!InRange(row, column) || address.empty() || links_.size() >= kMaxLinks || !IsWebAddress(address) ||
       !IsXmlSafe(address))
     return false;
-  links_.push_back({row, column, address});
+  std::string target;
+  if (!PercentEncodeUrl(address, target) || target.size() > kMaxLinkChars) return false;
+  links_.push_back({row, column, address, std::move(target)});
   return true;
 }
 
@@ -325,7 +354,7 @@ std::string XlsxSheet::SheetXml(std::vector<const Cell*>& cells, std::vector<con
     if (!colsOpen) out.append("<cols>");
     colsOpen = true;
     const std::string n = std::to_string(widths[i].first);
-    out.append("<col min=\"" + n + "\" max=\"" + n + "\" width=\"" + FormatWidth(widths[i].second) +
+    out.append("<col min=\"" + n + "\" max=\"" + n + "\" width=\"" + FormatWidth(FileColumnWidth(widths[i].second)) +
                "\" customWidth=\"1\"/>");
   }
   if (colsOpen) out.append("</cols>");
@@ -385,7 +414,13 @@ std::string XlsxSheet::SheetRelsXml(const std::vector<const Link*>& links) const
         .append("\" Type=\"")
         .append(kRelNs)
         .append("/hyperlink\" Target=\"");
-    AppendAttribute(out, links[i]->address);
+    for (const char c : links[i]->target) {
+      if (const char* ref = XmlReference(static_cast<unsigned char>(c), true)) {
+        out.append(ref);
+      } else {
+        out.push_back(c);
+      }
+    }
     out.append("\" TargetMode=\"External\"/>");
   }
   out.append("</Relationships>");

@@ -7,4 +7,5 @@ list(APPEND VORPA_WIN_SOURCES
   output/CsvSave.cpp
   output/ExcelDispatch.cpp
   output/ExcelExport.cpp
+  output/ExcelMessageFilter.cpp
 )

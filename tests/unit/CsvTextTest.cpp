@@ -57,6 +57,13 @@ std::vector<std::vector<std::wstring>> ParseCsv(const std::wstring& text) {
   return lines;
 }
 
+// A field as a reader gets it back: with the apostrophe that keeps a
+// spreadsheet from evaluating it.
+std::wstring AsRead(const std::wstring& f) {
+  const bool formula = !f.empty() && std::wstring_view(L"=+-@\t\r").find(f[0]) != std::wstring_view::npos;
+  return formula ? L"'" + f : f;
+}
+
 }  // namespace
 
 TEST(CsvFile, TwoRowsGiveFourLinesInCodePage932) {
@@ -96,6 +103,41 @@ TEST(CsvFile, OnlyFieldsWithCommaQuoteOrLineBreakAreQuoted) {
   EXPECT_EQ(BuildCsvText(captions, {}), L"ファイル名,URLアドレス,\"ファイルパス (C:\\a,b)\",\r\n");
 }
 
+TEST(CsvFile, FieldsASpreadsheetWouldEvaluateAreKeptAsText) {
+  const struct {
+    std::wstring field, written;
+  } cases[] = {
+      {L"=1+1", L"\"'=1+1\""},
+      {L"+81-3", L"\"'+81-3\""},
+      {L"-2+3", L"\"'-2+3\""},
+      {L"@SUM(A1)", L"\"'@SUM(A1)\""},
+      {L"\t=cmd", L"\"'\t=cmd\""},
+      {L"\r=cmd", L"\"'\r=cmd\""},
+      {L"=HYPERLINK(\"http://evil/\",\"x\")", L"\"'=HYPERLINK(\"\"http://evil/\"\",\"\"x\"\")\""},
+      {L"=", L"\"'=\""},
+      // Anywhere but at the start these are plain text.
+      {L"a=b", L"a=b"},
+      {L"http://x/?q=-1&r=@", L"http://x/?q=-1&r=@"},
+      {L" =1", L" =1"},
+      {L"\\sub\\-x", L"\\sub\\-x"},
+      {L"", L""},
+  };
+  for (const auto& c : cases) {
+    // The same rule in every column, the header's too.
+    const std::wstring text = BuildCsvText({c.field, L"b", L"c"}, {{c.field, c.field, c.field}});
+    EXPECT_EQ(text, c.written + L",b,c,\r\n" + c.written + L"," + c.written + L"," + c.written + L"\r\n")
+        << testing::PrintToString(c.field);
+    const auto lines = ParseCsv(text);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[1], (std::vector<std::wstring>{AsRead(c.field), AsRead(c.field), AsRead(c.field)}));
+  }
+  // The streamed file agrees, also for a field longer than one piece.
+  const std::vector<UrlEntry> rows{{L"=1+1", L"-" + std::wstring(300000, L'a'), L"@日本"}};
+  const std::string bytes = BuildCsvFile(kPlainCaptions, rows, kCodePageShiftJis);
+  EXPECT_EQ(bytes, EncodeCsvFile(BuildCsvText(kPlainCaptions, rows), kCodePageShiftJis));
+  EXPECT_EQ(bytes.substr(kHeader932.size(), 12), "\"'=1+1\",\"'-a");
+}
+
 TEST(CsvFile, EveryRowReadsBackAsThreeFields) {
   const std::vector<std::wstring> awkward{L"",    L",",    L"\"",      L"\"\"", L"a\"b", L"\r\n", L"x,\"y\"\r\nz",
                                           L" , ", L"\n\"", L"日本,語", L"end\""};
@@ -106,7 +148,8 @@ TEST(CsvFile, EveryRowReadsBackAsThreeFields) {
   ASSERT_EQ(lines.size(), rows.size() + 2);  // the text ends in CR LF: one empty line after
   EXPECT_EQ(lines[0], (std::vector<std::wstring>{L"ファイル名", L"URLアドレス", L"ファイルパス", L""}));
   for (size_t i = 0; i < rows.size(); ++i)
-    EXPECT_EQ(lines[i + 1], (std::vector<std::wstring>{rows[i].text, rows[i].url, rows[i].folder})) << i;
+    EXPECT_EQ(lines[i + 1], (std::vector<std::wstring>{AsRead(rows[i].text), AsRead(rows[i].url), AsRead(rows[i].folder)}))
+        << i;
   EXPECT_TRUE(lines.back().empty());
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -124,4 +125,53 @@ TEST(SheetExport, RefusedLinkLeavesTheUrlAsText) {
                           L"Link(3,2)=http://s/",
                           L"Cell(3,3)=",
                       }));
+}
+
+TEST(SheetExport, OnlyWebAddressesBecomeLinks) {
+  RecordingSheet sheet;
+  const std::vector<std::wstring> others{L"file:///C:/Windows/System32/calc.exe", L"C:\\tools\\run.bat",
+                                         L"javascript:alert(1)", L"\\\\server\\share\\x.exe", L""};
+  std::vector<UrlEntry> rows{{L"web", L"https://example.com/", L""}};
+  for (const std::wstring& url : others) rows.push_back({L"other", url, L""});
+  FillSheet(sheet, kCaptions, rows, kCodePageShiftJis);
+  EXPECT_NE(std::find(sheet.calls.begin(), sheet.calls.end(), L"Link(2,2)=https://example.com/"), sheet.calls.end());
+  for (size_t i = 0; i < others.size(); ++i) {
+    const std::wstring row = std::to_wstring(i + 3);
+    EXPECT_NE(std::find(sheet.calls.begin(), sheet.calls.end(), L"Cell(" + row + L",2)=" + others[i]),
+              sheet.calls.end())
+        << i;
+    for (const std::wstring& call : sheet.calls) EXPECT_NE(call.rfind(L"Link(" + row, 0), 0u) << call;
+  }
+}
+
+TEST(SheetExport, TextLongerThanACellIsCutAndSaysSo) {
+  RecordingSheet sheet;
+  sheet.refuseLink = [](const std::wstring& address) { return address.size() > 2079; };
+  const std::wstring longName(40000, L'n');
+  const std::wstring longUrl = L"http://x/" + std::wstring(kMaxCellChars, L'u');
+  // A pair that would be cut in half at the cut.
+  std::wstring pairs = std::wstring(kMaxCellChars - 20, L'p');
+  while (pairs.size() < kMaxCellChars + 10) pairs += L"\U0001F600";
+  FillSheet(sheet, kCaptions, {{longName, longUrl, pairs}, {L"a", L"http://a/", std::wstring(kMaxCellChars, L'f')}},
+            kCodePageShiftJis);
+  std::vector<std::wstring> cells;
+  for (const std::wstring& call : sheet.calls)
+    if (call.rfind(L"Cell(2,", 0) == 0 || call.rfind(L"Cell(3,3)", 0) == 0) cells.push_back(call.substr(10));
+  ASSERT_EQ(cells.size(), 4u);
+  const struct {
+    size_t whole;
+    wchar_t head;
+  } expected[] = {{longName.size(), L'n'}, {longUrl.size(), L'h'}, {pairs.size(), L'p'}};
+  for (size_t i = 0; i < 3; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_LE(cells[i].size(), kMaxCellChars);
+    EXPECT_GT(cells[i].size(), kMaxCellChars - 40);
+    EXPECT_EQ(cells[i][0], expected[i].head);
+    EXPECT_NE(cells[i].find(L"以下省略 全" + std::to_wstring(expected[i].whole) + L"文字"), std::wstring::npos);
+  }
+  if (sizeof(wchar_t) == 2) {
+    const size_t note = cells[2].find(L'…');
+    EXPECT_FALSE(cells[2][note - 1] >= 0xD800 && cells[2][note - 1] <= 0xDBFF) << "no half pair before the note";
+  }
+  EXPECT_EQ(cells[3], std::wstring(kMaxCellChars, L'f')) << "a text that fits is left whole";
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -89,13 +90,22 @@ const ColumnCaptions kCaptions{L"ファイル名", L"URLアドレス", L"ファ�
 
 }  // namespace
 
+// What Excel shows for a file's column width: whole pixels of a 7-pixel
+// digit, less the 5 pixels of padding, in hundredths (ECMA-376 Part 1,
+// 18.3.1.13, read the other way).
+double ShownWidth(double fileWidth) {
+  const double pixels = std::trunc((256 * fileWidth + std::trunc(128.0 / 7)) / 256 * 7);
+  return std::trunc((pixels - 5) / 7 * 100 + 0.5) / 100;
+}
+
 TEST_F(XlsxReadBack, CarriesValuesLinksAndWidths) {
   XlsxSheet sheet;
   FillSheet(sheet, kCaptions,
             {
-                {L"日本語のサイト", L"http://example.jp/?a=1&b=\"2\"<3>", L"\\ニュース"},
-                {L"  spaced & <tagged>  ", L"https://example.com/パス", L""},
+                {L"日本語のサイト", L"http://example.jp/a<3>b%41%zz", L"\\ニュース"},
+                {L"  spaced & <tagged>  ", L"https://example.com/パス?q=1&r=2", L""},
                 {L"line\r\nbreak", L"mailto:someone@example.com", L"\\a\\b"},
+                {L"not web", L"file:///C:/Windows/System32/calc.exe", L""},
             },
             kCodePageShiftJis);
   auto lines = ReadBack(sheet.Build());
@@ -110,15 +120,25 @@ TEST_F(XlsxReadBack, CarriesValuesLinksAndWidths) {
   EXPECT_EQ(lines["value C4"], Hex(L"\\a\\b"));
   EXPECT_EQ(lines.count("value C3"), 0u);  // an empty text leaves the cell empty
 
-  EXPECT_EQ(lines["link B2"], Hex(L"http://example.jp/?a=1&b=\"2\"<3>"));
-  EXPECT_EQ(lines["link B3"], Hex(L"https://example.com/パス"));
+  // Targets as a browser sends them; the cell shows the address as listed.
+  EXPECT_EQ(lines["link B2"], Hex(L"http://example.jp/a%3C3%3Eb%41%25zz"));
+  EXPECT_EQ(lines["link B3"], Hex(L"https://example.com/%E3%83%91%E3%82%B9?q=1&r=2"));
   EXPECT_EQ(lines["link B4"], Hex(L"mailto:someone@example.com"));
-  // A link cell shows its address, as Excel shows a link added to an empty cell.
-  EXPECT_EQ(lines["value B2"], lines["link B2"]);
+  EXPECT_EQ(lines["value B2"], Hex(L"http://example.jp/a<3>b%41%zz"));
+  // Anything else is text only: a click in the sheet would open it unasked.
+  EXPECT_EQ(lines.count("link B5"), 0u);
+  EXPECT_EQ(lines["value B5"], Hex(L"file:///C:/Windows/System32/calc.exe"));
 
-  EXPECT_DOUBLE_EQ(std::stod(lines["width A"]), 21 * 0.9);
-  EXPECT_DOUBLE_EQ(std::stod(lines["width B"]), 31 * 0.9);
-  EXPECT_DOUBLE_EQ(std::stod(lines["width C"]), 28 * 0.9);  // the caption
+  // Excel shows the widths the automation path sets: the longest text's bytes
+  // times 0.9, to the pixel.
+  const struct {
+    const char* column;
+    double shown;
+  } widths[] = {{"A", 21 * 0.9}, {"B", 36 * 0.9}, {"C", 28 * 0.9}};
+  for (const auto& w : widths) {
+    const double file = std::stod(lines[std::string("width ") + w.column]);
+    EXPECT_NEAR(ShownWidth(file), w.shown, 1.0 / 7) << w.column << " " << file;
+  }
 }
 
 TEST_F(XlsxReadBack, EmptyListIsAnEmptySheetOfWidthNine) {
@@ -126,7 +146,51 @@ TEST_F(XlsxReadBack, EmptyListIsAnEmptySheetOfWidthNine) {
   FillSheet(sheet, kCaptions, {}, kCodePageShiftJis);
   auto lines = ReadBack(sheet.Build());
   EXPECT_EQ(lines.size(), 3u);
-  for (const char* column : {"A", "B", "C"}) EXPECT_EQ(lines[std::string("width ") + column], "9.0");
+  for (const char* column : {"A", "B", "C"}) {
+    // 9 characters and the padding, as ECMA-376 works its example.
+    EXPECT_EQ(lines[std::string("width ") + column], "9.7109375");
+    EXPECT_EQ(ShownWidth(9.7109375), 9.0);
+  }
+}
+
+TEST(XlsxSheet, ColumnWidthsInTheFileUnit) {
+  // The standard's example (8 characters of Calibri 11: 8.7109375) and its
+  // neighbours; each shows in Excel as the width that was asked for.
+  const struct {
+    double shown, file;
+  } cases[] = {{8, 8.7109375}, {9, 9.7109375}, {10, 10.7109375}, {1, 1.7109375}, {36, 36.7109375}, {0, 0}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(FileColumnWidth(c.shown), c.file) << c.shown;
+    if (c.shown > 0) {
+      EXPECT_EQ(ShownWidth(FileColumnWidth(c.shown)), c.shown) << c.shown;
+    }
+  }
+  EXPECT_LE(FileColumnWidth(XlsxSheet::kMaxWidth), 255.0) << "Office takes no file width above 255";
+}
+
+TEST(XlsxSheet, LinkTargetsArePercentEncodedAsABrowserSendsThem) {
+  const struct {
+    std::wstring url;
+    std::string encoded;
+  } cases[] = {
+      {L"http://h/a b\tc\nd\re", "http://h/a%20b%09c%0Ad%0De"},
+      {L"http://h/\"q\"<t>", "http://h/%22q%22%3Ct%3E"},
+      {L"http://h/\u202Eexe.txt\u200F", "http://h/%E2%80%AEexe.txt%E2%80%8F"},
+      {L"http://h/日本", "http://h/%E6%97%A5%E6%9C%AC"},
+      {L"http://h/\U0001F600", "http://h/%F0%9F%98%80"},
+      {L"http://h/%41%2f%zz%4", "http://h/%41%2f%25zz%254"},
+      {L"http://h/a\\b|c^d`e{f}", "http://h/a%5Cb%7Cc%5Ed%60e%7Bf%7D"},
+      {L"https://u:p@h:8/p;x?q=1&r=[2]#f!$'()*+,=-._~", "https://u:p@h:8/p;x?q=1&r=[2]#f!$'()*+,=-._~"},
+  };
+  for (const auto& c : cases) {
+    std::string out;
+    ASSERT_TRUE(PercentEncodeUrl(c.url, out)) << testing::PrintToString(c.url);
+    EXPECT_EQ(out, c.encoded);
+  }
+  if (sizeof(wchar_t) == 2) {
+    std::string out;
+    EXPECT_FALSE(PercentEncodeUrl(std::wstring(L"http://h/") + static_cast<wchar_t>(0xD800), out));
+  }
 }
 
 TEST_F(XlsxReadBack, WhatTheFormatCannotHoldIsRefusedOrEscaped) {
@@ -151,7 +215,16 @@ TEST_F(XlsxReadBack, WhatTheFormatCannotHoldIsRefusedOrEscaped) {
   EXPECT_EQ(lines["value A2"], Hex(L"bell_x0007_"));
   EXPECT_EQ(lines["value B3"], Hex(L"http://x/_x0001_y"));
   EXPECT_EQ(lines["value C3"], Hex(L"tab\t"));
-  EXPECT_EQ(lines["width A"], "9.0");  // the refused 256 left the earlier width
+
+  // Beyond what a cell holds: cut, with a note of the whole length.
+  XlsxSheet longSheet;
+  const std::wstring longName(40000, L'n'), longUrl = L"http://x/" + std::wstring(40000, L'u');
+  FillSheet(longSheet, kCaptions, {{longName, longUrl, L""}}, kCodePageShiftJis);
+  auto longLines = ReadBack(longSheet.Build());
+  EXPECT_EQ(longLines["value A2"], Hex(FitCellText(longName)));
+  EXPECT_EQ(longLines["value B2"], Hex(FitCellText(longUrl)));
+  EXPECT_NE(longLines["value B2"].find(Hex(L"以下省略 全40009文字")), std::string::npos);
+  EXPECT_EQ(lines["width A"], "9.7109375");  // the refused 256 left the earlier width
 }
 
 TEST(XlsxSheet, LinksStopAtTheSheetLimit) {
@@ -177,7 +250,7 @@ TEST_F(XlsxReadBack, LaterWritesToACellWin) {
   EXPECT_EQ(lines["value A2"], Hex(L"second"));
   EXPECT_EQ(lines["value C1"], Hex(L"before"));
   EXPECT_EQ(lines["link A1"], Hex(L"http://new/"));
-  EXPECT_EQ(lines["width B"], "7.5");
+  EXPECT_EQ(lines["width B"], "8.2109375");  // 7.5 with the padding
 }
 
 TEST(Zip, EntriesReadBackWithTheirCrc) {

@@ -2,6 +2,7 @@
 // real files.
 #include <windows.h>
 // The other platform headers need windows.h before them.
+#include <commctrl.h>
 #include <commdlg.h>
 #include <dlgs.h>
 
@@ -212,23 +213,29 @@ TEST_F(CsvSave, FailedSavesLeaveTheOldFileAndSaySo) {
   EXPECT_EQ(form().MousePointer(), 0);
 }
 
-TEST_F(CsvSave, DialogStartsInTheProgramFolderAndCancelIsSilent) {
+TEST_F(CsvSave, DialogStartsInTheProgramFolderEveryTimeAndCancelIsSilent) {
   FillList();
   const fs::path defaultFile = fs::path(ExeFolder()) / L"PELDOX.CSV";
   fs::remove(defaultFile);
-  std::wstring name, folder, filters;
+  // First a save into another folder, which the dialog of Windows 7 and later
+  // would remember and start in the next time.
+  {
+    const std::wstring elsewhere = (dir.path() / L"elsewhere.csv").wstring();
+    DialogDriver driver([&](HWND dialog) {
+      SetWindowTextW(FileNameBox(dialog), elsewhere.c_str());
+      Press(dialog, IDOK);
+    });
+    form().mnuSave_Click();
+    driver.Finish();
+    ASSERT_TRUE(driver.found);
+    ASSERT_TRUE(fs::exists(elsewhere));
+  }
+  std::wstring name, folder;
   DialogDriver driver([&](HWND dialog) {
     name = WindowText(FileNameBox(dialog));
     wchar_t buf[MAX_PATH] = {};
     SendMessageW(dialog, CDM_GETFOLDERPATH, MAX_PATH, reinterpret_cast<LPARAM>(buf));
     folder = buf;
-    const HWND types = GetDlgItem(dialog, cmb1);
-    const int count = static_cast<int>(SendMessageW(types, CB_GETCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-      wchar_t item[256] = {};
-      SendMessageW(types, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item));
-      filters += item + std::wstring(L"|");
-    }
     Press(dialog, IDCANCEL);
   });
   form().mnuSave_Click();
@@ -236,10 +243,67 @@ TEST_F(CsvSave, DialogStartsInTheProgramFolderAndCancelIsSilent) {
   ASSERT_TRUE(driver.found);
   EXPECT_EQ(name, L"PELDOX.CSV");
   EXPECT_TRUE(EqualsIgnoreCase(folder, ExeFolder())) << folder;
-  EXPECT_EQ(filters, L"CSVファイル(*.CSV)|全てのファイル(*.*)|");
   EXPECT_TRUE(messages.texts.empty());
   EXPECT_FALSE(fs::exists(defaultFile));
   EXPECT_EQ(form().MousePointer(), 0);
+}
+
+// The names the dialog's file list shows.
+static std::vector<std::wstring> ListedNames(HWND dialog) {
+  HWND view = FindWindowExW(dialog, nullptr, L"SHELLDLL_DefView", nullptr);
+  HWND list = view ? FindWindowExW(view, nullptr, WC_LISTVIEWW, nullptr) : nullptr;
+  std::vector<std::wstring> names;
+  const int count = list ? static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)) : 0;
+  for (int i = 0; i < count; ++i) {
+    wchar_t text[MAX_PATH] = {};
+    LVITEMW item{};
+    item.pszText = text;
+    item.cchTextMax = MAX_PATH;
+    SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
+    names.push_back(text);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST_F(CsvSave, DialogFiltersByPatternAndHasNoReadOnlyBox) {
+  for (const wchar_t* file : {L"a.CSV", L"b.txt", L"c.csv", L"d.csv.txt"}) WriteBytes(dir.path() / file, "x");
+  std::wstring filters;
+  std::vector<std::vector<std::wstring>> listed;
+  bool readOnlyShown = true;
+  DialogDriver driver([&](HWND dialog) {
+    const HWND readOnly = GetDlgItem(dialog, chx1);
+    readOnlyShown = readOnly && IsWindowVisible(readOnly);
+    const HWND types = GetDlgItem(dialog, cmb1);
+    const int count = static_cast<int>(SendMessageW(types, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+      wchar_t item[256] = {};
+      SendMessageW(types, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item));
+      filters += item + std::wstring(L"|");
+    }
+    // Into the test's folder, as a user types a folder and presses Enter.
+    SetWindowTextW(FileNameBox(dialog), dir.str().c_str());
+    Press(dialog, IDOK);
+    Sleep(500);
+    for (int i = 0; i < count; ++i) {
+      // What a choice in the list sends.
+      SendMessageW(types, CB_SETCURSEL, i, 0);
+      SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(cmb1, CBN_SELCHANGE), reinterpret_cast<LPARAM>(types));
+      SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(cmb1, CBN_SELENDOK), reinterpret_cast<LPARAM>(types));
+      Sleep(500);
+      listed.push_back(ListedNames(dialog));
+    }
+    Press(dialog, IDCANCEL);
+  });
+  form().mnuSave_Click();
+  driver.Finish();
+  ASSERT_TRUE(driver.found);
+  EXPECT_FALSE(readOnlyShown);
+  EXPECT_EQ(filters, L"CSVファイル(*.CSV)|全てのファイル(*.*)|");
+  ASSERT_EQ(listed.size(), 2u);
+  EXPECT_EQ(listed[0], (std::vector<std::wstring>{L"a.CSV", L"c.csv"}));
+  EXPECT_EQ(listed[1], (std::vector<std::wstring>{L"a.CSV", L"b.txt", L"c.csv", L"d.csv.txt"}));
+  EXPECT_TRUE(messages.texts.empty());
 }
 
 TEST_F(CsvSave, NameTypedWithoutExtensionGetsCsv) {

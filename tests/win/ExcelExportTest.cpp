@@ -11,6 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "common/Text.h"
+#include "output/ExcelDispatch.h"
+#include "tests/win/FakeExcel.h"
 #include "tests/win/WinTestSupport.h"
 
 using namespace vorpa;
@@ -19,212 +22,6 @@ using namespace vorpa::test;
 namespace {
 
 namespace fs = std::filesystem;
-
-// {6B1C2A9E-4D7F-4E8B-9C21-7A3F5E0D1B42}
-constexpr CLSID kFakeExcelClsid = {0x6b1c2a9e, 0x4d7f, 0x4e8b, {0x9c, 0x21, 0x7a, 0x3f, 0x5e, 0x0d, 0x1b, 0x42}};
-// Lets the server recognise its own cell when one comes back as an argument.
-constexpr IID kFakeObjectIid = {0x6b1c2a9f, 0x4d7f, 0x4e8b, {0x9c, 0x21, 0x7a, 0x3f, 0x5e, 0x0d, 0x1b, 0x43}};
-
-struct ExcelLog {
-  std::vector<std::wstring> calls;
-  std::vector<LCID> lcids;
-  int live = 0;  // objects handed out and not yet released
-  int created = 0;
-  bool refuseAdd = false;
-  size_t longestLink = SIZE_MAX;
-  double widestColumn = 255;
-  size_t failFromCall = SIZE_MAX;  // from this many calls on, Excel is gone
-};
-
-enum class Kind { App, Workbooks, Workbook, Cells, Cell, Hyperlinks, Hyperlink };
-
-std::wstring Number(double v) {
-  wchar_t buf[32];
-  swprintf(buf, 32, L"%g", v);
-  return buf;
-}
-
-HRESULT Refuse(EXCEPINFO* info) {
-  if (info) {
-    *info = EXCEPINFO{};
-    info->bstrSource = SysAllocString(L"Fake Excel");
-    info->bstrDescription = SysAllocString(L"refused");
-  }
-  return DISP_E_EXCEPTION;
-}
-
-class FakeObject : public IDispatch {
- public:
-  FakeObject(ExcelLog& log, Kind kind, long row = 0, int column = 0)
-      : log_(log), kind_(kind), row_(row), column_(column) {
-    ++log_.live;
-  }
-  virtual ~FakeObject() { --log_.live; }
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == kFakeObjectIid) {
-      *out = static_cast<IDispatch*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG n = --refs_;
-    if (n == 0) delete this;
-    return n;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
-    *n = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override {
-    log_.lcids.push_back(lcid);
-    if (count != 1) return E_INVALIDARG;
-    const std::wstring name = names[0];
-    static const struct {
-      Kind kind;
-      const wchar_t* name;
-    } members[] = {{Kind::App, L"Workbooks"},    {Kind::App, L"Visible"},   {Kind::App, L"Cells"},
-                   {Kind::Workbooks, L"Add"},    {Kind::Cells, L"Item"},    {Kind::Cells, L"Hyperlinks"},
-                   {Kind::Cell, L"ColumnWidth"}, {Kind::Hyperlinks, L"Add"}};
-    for (DISPID i = 0; i < static_cast<DISPID>(std::size(members)); ++i) {
-      if (members[i].kind == kind_ && _wcsicmp(members[i].name, name.c_str()) == 0) {
-        ids[0] = i + 1;
-        return S_OK;
-      }
-    }
-    log_.calls.push_back(L"unknown member " + name);
-    ids[0] = DISPID_UNKNOWN;
-    return DISP_E_UNKNOWNNAME;
-  }
-
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
-                                   EXCEPINFO* info, UINT*) override {
-    log_.lcids.push_back(lcid);
-    if (log_.calls.size() >= log_.failFromCall) return RPC_E_DISCONNECTED;
-    const bool put = (flags & DISPATCH_PROPERTYPUT) && params->cNamedArgs == 1 &&
-                     params->rgdispidNamedArgs[0] == DISPID_PROPERTYPUT && params->cArgs >= 1;
-    const auto arg = [&](UINT i, VARTYPE vt) {  // i counts from the first argument
-      VARIANT v;
-      VariantInit(&v);
-      if (i < params->cArgs) VariantChangeType(&v, &params->rgvarg[params->cArgs - 1 - i], 0, vt);
-      return v;
-    };
-    const auto give = [&](FakeObject* object) {
-      if (result) {
-        VariantInit(result);
-        result->vt = VT_DISPATCH;
-        result->pdispVal = object;
-      } else {
-        object->Release();
-      }
-      return S_OK;
-    };
-    switch (kind_) {
-      case Kind::App:
-        if (id == 1) return give(new FakeObject(log_, Kind::Workbooks));
-        if (id == 2 && put) {
-          VARIANT v = arg(0, VT_BOOL);
-          log_.calls.push_back(std::wstring(L"Visible=") + (v.boolVal ? L"true" : L"false"));
-          return S_OK;
-        }
-        if (id == 3) return give(new FakeObject(log_, Kind::Cells));
-        break;
-      case Kind::Workbooks:
-        if (id == 4 && (flags & DISPATCH_METHOD)) {
-          if (log_.refuseAdd) return Refuse(info);
-          log_.calls.push_back(L"Workbooks.Add");
-          return give(new FakeObject(log_, Kind::Workbook));
-        }
-        break;
-      case Kind::Cells:
-        if (id == 5 && params->cArgs == 2) {
-          VARIANT row = arg(0, VT_I4), column = arg(1, VT_I4);
-          return give(new FakeObject(log_, Kind::Cell, row.lVal, column.lVal));
-        }
-        if (id == 6) return give(new FakeObject(log_, Kind::Hyperlinks));
-        break;
-      case Kind::Cell:
-        if (id == DISPID_VALUE && put) {
-          VARIANT v = arg(0, VT_BSTR);
-          log_.calls.push_back(Where() + L"=" + std::wstring(v.bstrVal, SysStringLen(v.bstrVal)));
-          VariantClear(&v);
-          return S_OK;
-        }
-        if (id == 7 && put) {
-          VARIANT v = arg(0, VT_R8);
-          if (v.dblVal > log_.widestColumn) {
-            log_.calls.push_back(Where() + L".ColumnWidth refused");
-            return Refuse(info);
-          }
-          log_.calls.push_back(Where() + L".ColumnWidth=" + Number(v.dblVal));
-          return S_OK;
-        }
-        break;
-      case Kind::Hyperlinks:
-        if (id == 8 && (flags & DISPATCH_METHOD) && params->cArgs == 2) {
-          VARIANT anchor = arg(0, VT_DISPATCH), address = arg(1, VT_BSTR);
-          FakeObject* cell = nullptr;
-          if (anchor.pdispVal) anchor.pdispVal->QueryInterface(kFakeObjectIid, reinterpret_cast<void**>(&cell));
-          std::wstring call = L"Hyperlinks.Add(" + (cell ? cell->Where() : L"?") + L", " +
-                              std::wstring(address.bstrVal, SysStringLen(address.bstrVal)) + L")";
-          const bool refused = SysStringLen(address.bstrVal) > log_.longestLink;
-          if (cell) cell->Release();
-          VariantClear(&anchor);
-          VariantClear(&address);
-          log_.calls.push_back(call + (refused ? L" refused" : L""));
-          return refused ? Refuse(info) : give(new FakeObject(log_, Kind::Hyperlink));
-        }
-        break;
-      default:
-        break;
-    }
-    log_.calls.push_back(L"unexpected call " + std::to_wstring(id));
-    return DISP_E_MEMBERNOTFOUND;
-  }
-
-  std::wstring Where() const { return L"Cells(" + std::to_wstring(row_) + L"," + std::to_wstring(column_) + L")"; }
-
- private:
-  ExcelLog& log_;
-  Kind kind_;
-  long row_;
-  int column_;
-  ULONG refs_ = 1;
-};
-
-class FakeExcelFactory : public IClassFactory {
- public:
-  explicit FakeExcelFactory(ExcelLog& log) : log_(log) {}
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-      *out = static_cast<IClassFactory*>(this);
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  // Lives on the fixture's stack: counting is not needed.
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
-    if (outer) return CLASS_E_NOAGGREGATION;
-    ++log_.created;
-    FakeObject* app = new FakeObject(log_, Kind::App);
-    const HRESULT hr = app->QueryInterface(iid, out);
-    app->Release();
-    return hr;
-  }
-  HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
-
- private:
-  ExcelLog& log_;
-};
 
 // Written through the merged classes root: Wine reads class keys from the
 // machine part only.
@@ -273,6 +70,7 @@ class ExcelExport : public MainWindowTest {
     ASSERT_FALSE(ExcelIsRegistered()) << "the test prefix has no Excel";
   }
   void TearDown() override {
+    ExcelApplication::SetPatience(ExcelPatience{});
     if (cookie_) CoRevokeClassObject(cookie_);
     RegDeleteTreeW(HKEY_CLASSES_ROOT, kProgIdKey);
     MainWindowTest::TearDown();
@@ -296,6 +94,101 @@ class ExcelExport : public MainWindowTest {
  private:
   FakeExcelFactory factory_{log};
   DWORD cookie_ = 0;
+};
+
+bool RunsOnWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+
+// "Excel.application" as a program of its own (tests/winserver), which COM
+// starts and talks to across processes, as it does with Excel.
+class ExcelServer {
+ public:
+  ExcelServer(const TempDir& dir, int busy, DWORD hangMs) : log_(dir.path() / L"calls.txt") {
+    wchar_t exe[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    const fs::path server = fs::path(exe).parent_path() / L"vorpa_fakeexcel.exe";
+    wchar_t clsid[64];
+    StringFromGUID2(kFakeServerClsid, clsid, 64);
+    clsidKey_ = std::wstring(L"CLSID\\") + clsid;
+    SetDefaultValue(HKEY_CLASSES_ROOT, clsidKey_ + L"\\LocalServer32", L"\"" + server.wstring() + L"\"");
+    SetDefaultValue(HKEY_CLASSES_ROOT, std::wstring(kProgIdKey) + L"\\CLSID", clsid);
+    // COM starts the server from this process here, so it inherits these.
+    SetEnvironmentVariableW(L"VORPA_FAKE_EXCEL_LOG", log_.c_str());
+    SetEnvironmentVariableW(L"VORPA_FAKE_EXCEL_BUSY", std::to_wstring(busy).c_str());
+    SetEnvironmentVariableW(L"VORPA_FAKE_EXCEL_HANG", std::to_wstring(hangMs).c_str());
+    // Excel answers "retry later"; Wine's COM runs such a call all the same
+    // (it never asks the caller's filter), and carries only an outright
+    // rejection back, as RPC_E_CALL_REJECTED: what a client of a busy Excel
+    // gets once its filter gives up.
+    SetEnvironmentVariableW(L"VORPA_FAKE_EXCEL_ANSWER", RunsOnWine() ? L"rejected" : L"retrylater");
+  }
+  ~ExcelServer() {
+    for (const wchar_t* name :
+         {L"VORPA_FAKE_EXCEL_LOG", L"VORPA_FAKE_EXCEL_BUSY", L"VORPA_FAKE_EXCEL_HANG", L"VORPA_FAKE_EXCEL_ANSWER"})
+      SetEnvironmentVariableW(name, nullptr);
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, clsidKey_.c_str());
+  }
+  ExcelServer(const ExcelServer&) = delete;
+  ExcelServer& operator=(const ExcelServer&) = delete;
+
+  // What the server was asked, once every object it handed out is released
+  // (or, when that is not to come, what it was asked so far), with two lines
+  // at the end: "rejected N" and "live N".
+  std::vector<std::wstring> Calls(bool untilReleased = true) const {
+    std::vector<std::wstring> lines;
+    for (int i = 0; i < 400; ++i) {
+      lines = ReadLog();
+      if (!lines.empty() && (!untilReleased || lines.back() == L"live 0")) break;
+      Sleep(50);
+    }
+    return lines;
+  }
+
+ private:
+  std::vector<std::wstring> ReadLog() const {
+    std::ifstream in(log_, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    std::vector<std::wstring> lines;
+    const std::wstring text = DecodeCodePage(bytes, kCodePageUtf8);
+    for (size_t start = 0, end; (end = text.find(L'\n', start)) != std::wstring::npos; start = end + 1)
+      lines.push_back(text.substr(start, end - start));
+    return lines;
+  }
+
+  fs::path log_;
+  std::wstring clsidKey_;
+};
+
+// Stands for a filter that the program had before the export.
+class OuterFilter : public IMessageFilter {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    *out = iid == IID_IUnknown || iid == IID_IMessageFilter ? static_cast<IMessageFilter*>(this) : nullptr;
+    return *out ? S_OK : E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO) override {
+    return SERVERCALL_ISHANDLED;
+  }
+  DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK, DWORD, DWORD) override { return static_cast<DWORD>(-1); }
+  DWORD STDMETHODCALLTYPE MessagePending(HTASK, DWORD, DWORD) override { return PENDINGMSG_WAITDEFPROCESS; }
+};
+
+const std::vector<std::wstring> kTwoRowSheet{
+    L"Workbooks.Add",
+    L"Visible=true",
+    L"Cells(1,1)='ファイル名",
+    L"Cells(1,2)='URLアドレス",
+    L"Cells(1,3)='ファイルパス",
+    L"Cells(2,1)='a",
+    L"Hyperlinks.Add(Cells(2,2), http://a/)",
+    L"Cells(2,3)=",
+    L"Cells(3,1)='b",
+    L"Hyperlinks.Add(Cells(3,2), http://b/)",
+    L"Cells(3,3)=",
+    L"Cells(1,1).ColumnWidth=9",
+    L"Cells(1,2).ColumnWidth=9.9",
+    L"Cells(1,3).ColumnWidth=10.8",
 };
 
 }  // namespace
@@ -418,4 +311,59 @@ TEST_F(ExcelExport, WithoutExcelTheWorkbookFileOpensInTheAssociatedProgram) {
   ASSERT_EQ(files.size(), 1u);
   EXPECT_EQ(files[0].extension(), L".xlsx");
   EXPECT_EQ(fs::file_size(files[0]), bytes.size());
+}
+
+TEST_F(ExcelExport, CallsABusyExcelTurnsAwayAreTriedAgain) {
+  TempDir dir;
+  ExcelServer server(dir, 3, 0);
+  ExcelApplication::SetPatience({100, 10000});
+  OuterFilter outer;
+  ASSERT_EQ(CoRegisterMessageFilter(&outer, nullptr), S_OK);
+  FillList({{L"a", L"http://a/", L""}, {L"b", L"http://b/", L""}});
+  form().mnuExcel_Click();
+  IMessageFilter* after = nullptr;
+  CoRegisterMessageFilter(nullptr, &after);
+  EXPECT_EQ(after, &outer) << "the filter the thread had before is back";
+
+  std::vector<std::wstring> calls = server.Calls();
+  ASSERT_GE(calls.size(), 2u);
+  EXPECT_EQ(calls[calls.size() - 2], L"rejected 3");
+  EXPECT_EQ(calls.back(), L"live 0") << "every object is released";
+  calls.resize(calls.size() - 2);
+  EXPECT_EQ(calls, kTwoRowSheet) << "no cell is lost";
+  EXPECT_TRUE(messages.texts.empty());
+  EXPECT_EQ(form().MousePointer(), 0);
+}
+
+TEST_F(ExcelExport, AnExcelThatDoesNotAnswerLetsTheUserWaitOrStop) {
+  ExcelApplication::SetPatience({100, 500});
+  FillList({{L"a", L"http://a/", L""}, {L"b", L"http://b/", L""}});
+  for (const int answer : {IDOK, IDCANCEL}) {
+    SCOPED_TRACE(answer);
+    TempDir dir;
+    ExcelServer server(dir, 0, 3000);
+    messages.texts.clear();
+    messages.SetReply(answer);
+    const DWORD start = GetTickCount();
+    form().mnuExcel_Click();
+    const DWORD took = GetTickCount() - start;
+    ASSERT_FALSE(messages.texts.empty()) << "the user is asked";
+    EXPECT_NE(messages.texts[0].find(L"EXCELが応答しません"), std::wstring::npos);
+    EXPECT_EQ(messages.types[0], static_cast<UINT>(MB_OKCANCEL));
+    if (answer == IDCANCEL) Sleep(3500);  // until Excel has come back to life
+    std::vector<std::wstring> calls = server.Calls(answer == IDOK);
+    ASSERT_GE(calls.size(), 2u);
+    calls.resize(calls.size() - 2);
+    if (answer == IDOK) {
+      EXPECT_EQ(calls, kTwoRowSheet) << "waiting on loses nothing";
+    } else {
+      // Wine's COM takes the cancel but goes on waiting for the answer.
+      if (!RunsOnWine()) {
+        EXPECT_LT(took, 2500u) << "stopping does not wait for Excel";
+      }
+      EXPECT_EQ(messages.texts.size(), 1u) << "asked once: " << testing::PrintToString(messages.texts);
+      EXPECT_LT(calls.size(), kTwoRowSheet.size());
+    }
+    EXPECT_EQ(form().MousePointer(), 0);
+  }
 }
