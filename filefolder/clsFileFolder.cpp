@@ -227,7 +227,10 @@ void Walk(std::wstring folder, bool wholeTree, OnFolder&& onFolder, OnFile&& onF
     if (isFolder && IsDotOrDotDot(data.cFileName)) continue;
     path += data.cFileName;
     if (!isFolder) {
-      onFile(path);
+      // Up to Windows 10 the path of a file named like a device ("nul.url",
+      // "COM1.txt") opens the device, not the file: a reader would wait on a
+      // port or the console. Its path cannot reach the file, so it is none.
+      if (!vorpa::IsReservedDeviceName(data.cFileName)) onFile(path);
     } else if (!wholeTree) {
       onFolder(path);
     } else if (walked.FirstVisit(path, data.dwFileAttributes)) {
