@@ -79,4 +79,25 @@ std::wstring FromExtendedLengthPath(std::wstring_view path) {
   return std::wstring(path);
 }
 
+bool IsReservedDeviceName(std::wstring_view fileName) {
+  std::wstring_view base = fileName.substr(0, fileName.find_first_of(L".:"));
+  while (!base.empty() && base.back() == L' ') base.remove_suffix(1);
+  auto is = [&](std::wstring_view name) {
+    if (base.size() != name.size()) return false;
+    for (size_t i = 0; i < name.size(); ++i) {
+      wchar_t c = base[i];
+      if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
+      if (c != name[i]) return false;
+    }
+    return true;
+  };
+  if (is(L"CON") || is(L"PRN") || is(L"AUX") || is(L"NUL") || is(L"CONIN$") || is(L"CONOUT$")) return true;
+  if (base.size() != 4) return false;
+  const wchar_t digit = base[3];
+  const bool isDigit =
+      (digit >= L'1' && digit <= L'9') || digit == L'\u00B9' || digit == L'\u00B2' || digit == L'\u00B3';
+  base.remove_suffix(1);
+  return isDigit && (is(L"COM") || is(L"LPT"));
+}
+
 }  // namespace vorpa

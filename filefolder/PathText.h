@@ -37,6 +37,13 @@ std::wstring ToExtendedLengthPath(std::wstring_view fullPath);
 // The reverse of ToExtendedLengthPath for the two forms it produces.
 std::wstring FromExtendedLengthPath(std::wstring_view path);
 
+// True when a path ending in this file name names a device of the system
+// (CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9, CONIN$, CONOUT$), as it
+// does up to Windows 10 also with any extension and trailing blanks or dots
+// ("nul.url", "COM1 .txt", "aux..."), and with the superscript digits
+// ¹ ² ³ that the platform counts as digits of COM and LPT.
+bool IsReservedDeviceName(std::wstring_view fileName);
+
 // The flag word with `bit` set when `on`, cleared otherwise.
 constexpr uint32_t WithBit(uint32_t word, uint32_t bit, bool on) { return on ? (word | bit) : (word & ~bit); }
 

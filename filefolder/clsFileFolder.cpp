@@ -6,10 +6,12 @@
 #include <shlwapi.h>
 
 #include <memory>
+#include <optional>
 #include <unordered_set>
 #include <utility>
 
 #include "app/Messages.h"
+#include "filefolder/FolderIdentity.h"
 #include "filefolder/PathText.h"
 
 namespace {
@@ -103,22 +105,26 @@ bool AnyEntry(const std::wstring& pattern, Accept accept) {
   return found;
 }
 
-// What makes a folder the same folder under any name: a directory link or a
-// junction leads to a folder with the same volume and file index.
-struct FolderIdentity {
-  DWORD volume;
-  DWORD indexHigh;
-  DWORD indexLow;
-  bool operator==(const FolderIdentity& o) const {
-    return volume == o.volume && indexHigh == o.indexHigh && indexLow == o.indexLow;
-  }
+// The 128-bit id of a file comes from a class of GetFileInformationByHandleEx
+// that the headers declare only for Windows 8 and later; on Windows 7 the
+// call fails and the 64-bit index serves.
+constexpr auto kFileIdInfo = static_cast<FILE_INFO_BY_HANDLE_CLASS>(0x12);
+struct FileIdInfo {
+  ULONGLONG VolumeSerialNumber;
+  unsigned char FileId[16];
 };
-struct FolderIdentityHash {
-  size_t operator()(const FolderIdentity& id) const noexcept {
-    const uint64_t index = (static_cast<uint64_t>(id.indexHigh) << 32) | id.indexLow;
-    return std::hash<uint64_t>()(index ^ (static_cast<uint64_t>(id.volume) * 0x9E3779B97F4A7C15ull));
+
+// The identity of the folder behind an open handle, or nothing when the
+// platform gives none.
+std::optional<vorpa::FolderIdentity> IdentityOf(HANDLE folder) {
+  FileIdInfo wide{};
+  if (GetFileInformationByHandleEx(folder, kFileIdInfo, &wide, sizeof wide)) {
+    if (auto id = vorpa::IdentityFromFileId(wide.VolumeSerialNumber, wide.FileId)) return id;
   }
-};
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(folder, &info)) return std::nullopt;
+  return vorpa::IdentityFromFileIndex(info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow);
+}
 
 // The folders a whole-tree walk has entered, so that a link back into the
 // tree (or to a folder met before) is not walked a second time, which would
@@ -151,22 +157,22 @@ class WalkedFolders {
 
  private:
   // True when the folder was not identified before. A folder whose identity
-  // the platform does not give counts as new; its listing then decides.
+  // the platform does not give counts as new: passing over a folder that
+  // was never walked would lose its files, while walking one twice at worst
+  // lists some again until the path grows too long.
   bool Identify(const std::wstring& folder) {
     const HANDLE h = CreateFileW(ForFileApi(folder).c_str(), FILE_READ_ATTRIBUTES,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) return true;
-    BY_HANDLE_FILE_INFORMATION info;
-    const BOOL known = GetFileInformationByHandle(h, &info);
+    const std::optional<vorpa::FolderIdentity> id = IdentityOf(h);
     CloseHandle(h);
-    if (!known) return true;
-    return seen_.insert({info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow}).second;
+    return !id || seen_.insert(*id).second;
   }
 
   bool checking_ = false;
   std::vector<std::wstring> entered_;
-  std::unordered_set<FolderIdentity, FolderIdentityHash> seen_;
+  std::unordered_set<vorpa::FolderIdentity, vorpa::FolderIdentityHash> seen_;
 };
 
 // Open listings of a walk, innermost last; each is closed when left, also
@@ -227,7 +233,10 @@ void Walk(std::wstring folder, bool wholeTree, OnFolder&& onFolder, OnFile&& onF
     if (isFolder && IsDotOrDotDot(data.cFileName)) continue;
     path += data.cFileName;
     if (!isFolder) {
-      onFile(path);
+      // Up to Windows 10 the path of a file named like a device ("nul.url",
+      // "COM1.txt") opens the device, not the file: a reader would wait on a
+      // port or the console. Its path cannot reach the file, so it is none.
+      if (!vorpa::IsReservedDeviceName(data.cFileName)) onFile(path);
     } else if (!wholeTree) {
       onFolder(path);
     } else if (walked.FirstVisit(path, data.dwFileAttributes)) {

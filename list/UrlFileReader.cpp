@@ -17,9 +17,16 @@ constexpr std::string_view kSection = "InternetShortcut";
 constexpr std::string_view kUnicodeSection = "InternetShortcut.W";
 constexpr std::string_view kUrlKey = "URL";
 
+// The longest value the INI functions read back; from 65,536 characters on
+// they give nothing (the length wraps at 16 bits). Capping here also bounds
+// what one row holds.
+constexpr std::size_t kMaxValueLength = 65535;
+
+// The INI functions skip vertical tabs as they skip spaces and tabs: before
+// a header or a comment mark, inside the brackets, around a value.
 template <class Char>
 bool IsBlank(Char c) {
-  return c == Char(' ') || c == Char('\t');
+  return c == Char(' ') || c == Char('\t') || c == Char('\v');
 }
 
 template <class Char>
@@ -87,9 +94,11 @@ Found<Char> FindUrlValues(std::basic_string_view<Char> text) {
     line = Trim(line);
     if (line.empty() || line.front() == Char(';')) continue;
     if (line.front() == Char('[')) {
+      // The name ends at the first ']' or, without one, at the line end: a
+      // header missing its bracket still opens a section (and ends the one
+      // before), as it does for Explorer.
       const std::size_t close = line.find(Char(']'));
-      if (close == std::basic_string_view<Char>::npos) continue;  // neither a header nor a URL key
-      const auto name = Trim(line.substr(1, close - 1));
+      const auto name = Trim(line.substr(1, close == std::basic_string_view<Char>::npos ? close : close - 1));
       if (NameIs(name, kSection)) {
         in = seenAnsi ? In::Other : In::Ansi;
         seenAnsi = true;
@@ -104,7 +113,8 @@ Found<Char> FindUrlValues(std::basic_string_view<Char> text) {
     if (in == In::Other) continue;
     const std::size_t eq = line.find(Char('='));
     if (eq == std::basic_string_view<Char>::npos || !NameIs(Trim(line.substr(0, eq)), kUrlKey)) continue;
-    const auto value = Unquote(Trim(line.substr(eq + 1)));
+    auto value = Unquote(Trim(line.substr(eq + 1)));
+    if (value.size() > kMaxValueLength) value = {};
     if (in == In::Ansi) {
       found.hasAnsi = true;
       found.ansi = value;
@@ -198,12 +208,9 @@ std::wstring ParseInternetShortcutUrl(std::string_view bytes, unsigned ansiCodeP
     const std::wstring text = DecodeUtf16Le(bytes.substr(2));
     return Pick(std::wstring_view(text));
   }
-  // Windows itself takes a UTF-8 byte-order mark for ANSI text; tools that
-  // write UTF-8 shortcuts mean UTF-8 by it.
-  if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF &&
-      static_cast<unsigned char>(bytes[1]) == 0xBB && static_cast<unsigned char>(bytes[2]) == 0xBF) {
-    return ParseDecoded(bytes.substr(3), kCodePageUtf8);
-  }
+  // Windows knows no UTF-8 mark: such a file is ANSI text whose first line
+  // starts with three odd characters, so a header there opens no section.
+  // Reading it as UTF-8 would show a URL that Explorer never opens.
   return ParseDecoded(bytes, ansiCodePage);
 }
 

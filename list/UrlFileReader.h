@@ -7,7 +7,8 @@
 namespace vorpa {
 
 // The URL stored in the bytes of a shortcut file, or empty text when there
-// is none. ansiCodePage decodes files without a byte-order mark.
+// is none. ansiCodePage decodes every file but one with a UTF-16 byte-order
+// mark (a UTF-8 mark is ANSI text to Windows too).
 std::wstring ParseInternetShortcutUrl(std::string_view bytes, unsigned ansiCodePage);
 
 // Reads the file at `path` (bounded; a missing, locked or unreadable file

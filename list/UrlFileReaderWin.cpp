@@ -4,6 +4,7 @@
 #include <string>
 
 #include "common/WinFile.h"
+#include "filefolder/PathText.h"
 #include "list/UrlFileReader.h"
 #include "list/UrlFileReaderImpl.h"
 
@@ -31,15 +32,22 @@ const wchar_t* OpenablePath(const std::wstring& path, std::wstring& storage) {
 
 std::wstring ReadInternetShortcutUrl(const std::wstring& path) {
   if (path.empty() || path.find(L'\0') != std::wstring::npos) return {};
+  // Up to Windows 10 a name such as COM1.url or nul.url opens a device, and
+  // merely opening a port or a printer may wait or have effects.
+  const size_t slash = path.find_last_of(L"\\/");
+  if (IsReservedDeviceName(std::wstring_view(path).substr(slash == std::wstring::npos ? 0 : slash + 1))) return {};
   // Every share mode, so that a file another program has open for writing
   // or deleting can still be read; a file opened without sharing fails here.
+  // A path that leads to a named pipe (\\server\pipe\x, or a link to one)
+  // must not let the pipe's server act as this user: it may only learn who
+  // opened it.
   std::wstring longPath;
   UniqueHandle file(CreateFileW(OpenablePath(path, longPath), GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+                                FILE_ATTRIBUTE_NORMAL | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr));
   if (file.get() == INVALID_HANDLE_VALUE) return {};
-  // On older Windows a name such as COM1.url opens a device, whose read may
-  // wait forever.
+  // Whatever the name, a device or a pipe is never read: its read may wait
+  // forever.
   if (GetFileType(file.get()) != FILE_TYPE_DISK) return {};
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0) size.QuadPart = 0;

@@ -21,7 +21,7 @@ vorpa_configure "$fuzzdir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=
   -DCMAKE_CXX_COMPILER=clang++ -DVORPA_FUZZ=ON -DVORPA_TESTS=OFF -DVORPA_SANITIZE=ON
 cmake --build "$fuzzdir"
 for target in "$fuzzdir"/*_fuzz; do
-  [ -x "$target" ] || continue
+  [ -f "$target" ] && [ -x "$target" ] || continue  # not the work-*_fuzz folders
   name=$(basename "$target")
   corpus="$VORPA_ROOT/tests/fuzz/corpus/${name%_fuzz}"
   work="$fuzzdir/work-$name"; mkdir -p "$work"

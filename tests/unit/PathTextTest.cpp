@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "common/Text.h"
 #include "filefolder/PathText.h"
 
 using namespace vorpa;
@@ -56,4 +57,17 @@ TEST(PathTextExtendedLength, RoundTripsDriveAndUncPaths) {
   }
   EXPECT_EQ(FromExtendedLengthPath(L"\\\\?\\Volume{1}\\x"), L"\\\\?\\Volume{1}\\x");
   EXPECT_EQ(FromExtendedLengthPath(L"C:\\x"), L"C:\\x");
+}
+
+TEST(PathTextDeviceNames, WithAnyExtensionBlanksAndDots) {
+  for (const wchar_t* device :
+       {L"CON", L"prn", L"Aux", L"nul.url", L"NUL.tar.gz", L"COM1.url", L"com9", L"LPT5.URL", L"lpt1 .url", L"nul ",
+        L"aux...", L"con:", L"COM\u00B9.url", L"lpt\u00B2", L"COM\u00B3 . .url", L"CONIN$.url", L"conout$"}) {
+    EXPECT_TRUE(IsReservedDeviceName(device)) << EncodeCodePage(device, kCodePageUtf8);
+  }
+  for (const wchar_t* file : {L"", L"a.url", L"COM0.url", L"COM10.url", L"LPT.url", L"COMA.url", L"nul1.url",
+                              L"nullify.url", L"a.nul", L" nul.url", L"CONIN.url", L"COM\u00B4.url", L"ＮＵＬ.url",
+                              L".url", L"con_.url"}) {
+    EXPECT_FALSE(IsReservedDeviceName(file)) << EncodeCodePage(file, kCodePageUtf8);
+  }
 }

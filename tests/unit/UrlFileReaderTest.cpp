@@ -74,6 +74,9 @@ TEST(ShortcutParser, FollowsTheIniReadingRules) {
           {"an empty first key still wins", "[InternetShortcut]\r\nURL=\r\nURL=http://second/\r\n", L""},
           {"blanks around names and values", " \t[ InternetShortcut ]\t\r\n \tURL \t= \t http://a/ \t\r\n",
            L"http://a/"},
+          {"vertical tabs are blanks too", "\v[\vInternetShortcut\v]\r\n\vURL\v=\vhttp://a/\v\r\n", L"http://a/"},
+          {"vertical tab before a comment mark", "[InternetShortcut]\r\n\v;URL=http://comment/\r\nURL=http://a/\r\n",
+           L"http://a/"},
           {"blanks inside a value stay", "[InternetShortcut]\r\nURL=http://a/b  c\r\n", L"http://a/b  c"},
           {"split at the first =", "[InternetShortcut]\r\nURL=http://a/?x=1&y==2\r\n", L"http://a/?x=1&y==2"},
           {"longer key names differ", "[InternetShortcut]\r\nURLs=http://s/\r\nURL2=http://2/\r\n", L""},
@@ -95,8 +98,11 @@ TEST(ShortcutParser, FollowsTheIniReadingRules) {
           {"text after ] ignored", "[InternetShortcut] trailing ; text\r\nURL=http://a/\r\n", L"http://a/"},
           {"header ends at the first ]", "[InternetShortcut]]\r\nURL=http://a/\r\n", L"http://a/"},
           {"a ] inside the name cuts it", "[Internet]Shortcut]\r\nURL=http://a/\r\n", L""},
-          {"header without ] is none", "[InternetShortcut\r\nURL=http://a/\r\n", L""},
-          {"broken header keeps the section", "[InternetShortcut]\r\n[broken\r\nURL=http://a/\r\n", L"http://a/"},
+          {"a header without ] opens the section", "[InternetShortcut\r\nURL=http://a/\r\n", L"http://a/"},
+          {"... with its name trimmed", "[ InternetShortcut \t\r\nURL=http://a/\r\n", L"http://a/"},
+          {"... and a later proper one does not count",
+           "[InternetShortcut\r\nIconIndex=0\r\n[InternetShortcut]\r\nURL=http://later/\r\n", L""},
+          {"a header without ] ends the section before", "[InternetShortcut]\r\n[x\r\nURL=http://evil/\r\n", L""},
           {"empty header ends the section", "[InternetShortcut]\r\n[]\r\nURL=http://a/\r\n", L""},
           {"empty file", "", L""},
           {"no section", "URL=http://a/\r\n", L""},
@@ -106,7 +112,7 @@ TEST(ShortcutParser, FollowsTheIniReadingRules) {
           {"NUL inside the key name", "[InternetShortcut]\r\nUR\0L=http://a/\r\nURL=http://b/\r\n"s, L"http://b/"},
           {"NUL before =", "[InternetShortcut]\r\nURL\0=http://a/\r\n"s, L""},
           {"NUL lines do not end the file", "\0\0\0\r\n[InternetShortcut]\r\n\0\r\nURL=http://a/"s, L"http://a/"},
-          {"controls are no blanks", "[InternetShortcut]\r\nURL=\vhttp://a/\f\r\n", L"\vhttp://a/\f"},
+          {"form feeds are no blanks", "[InternetShortcut]\r\nURL=\fhttp://a/\f\r\n", L"\fhttp://a/\f"},
       },
       kCodePageShiftJis);
 }
@@ -130,6 +136,11 @@ TEST(ShortcutParser, DecodesTheAnsiCodePageBeforeLookingForMarks) {
   Check({{"UTF-8 as the ANSI page", "[InternetShortcut]\r\nURL=http://\xe6\x97\xa5.example/\r\n",
           L"http://日.example/"}},
         kCodePageUtf8);
+  // Past a UTF-8 mark the file is still ANSI text.
+  Check({{"UTF-8 mark on a Latin-1 page",
+          "\xEF\xBB\xBF[x]\r\n[InternetShortcut]\r\nURL=http://\xe6\x97\xa5\xe6\x9c\xac/\r\n",
+          L"http://æ—¥æœ¬/"}},
+        1252);
 }
 
 TEST(ShortcutParser, ByteOrderMarksChooseTheEncoding) {
@@ -140,9 +151,13 @@ TEST(ShortcutParser, ByteOrderMarksChooseTheEncoding) {
           {"UTF-16 outside the BMP", Utf16File(L"[InternetShortcut]\nURL=http://\U0001F600/\n"), L"http://\U0001F600/"},
           {"UTF-16 odd last byte", Utf16File(L"[InternetShortcut]\nURL=http://a/") + "\x41", L"http://a/"},
           {"UTF-16 NUL", Utf16File(L"[InternetShortcut]\nURL=http://a/") + "\0\0xx"s, L"http://a/"},
-          {"UTF-8", "\xEF\xBB\xBF[InternetShortcut]\r\nURL=http://\xe6\x97\xa5\xe6\x9c\xac/\r\n", L"http://日本/"},
-          {"UTF-8 ASCII", "\xEF\xBB\xBF[InternetShortcut]\r\nURL=http://a/\r\n", L"http://a/"},
+          // Windows knows no UTF-8 mark: it spoils the header on its line.
+          {"UTF-8 mark before the header", "\xEF\xBB\xBF[InternetShortcut]\r\nURL=http://a/\r\n", L""},
+          {"UTF-8 mark, header on the next line", "\xEF\xBB\xBF\r\n[InternetShortcut]\r\nURL=http://a/\r\n",
+           L"http://a/"},
           {"only a mark", "\xFF\xFE", L""},
+          {"UTF-16 big-endian is not read",
+           "\xFE\xFF\0[\0I\0n\0t\0e\0r\0n\0e\0t\0S\0h\0o\0r\0t\0c\0u\0t\0]\0\r\0\n\0U\0R\0L\0=\0a"s, L""},
           // Without a mark, bytes that merely look like UTF-8 are Shift_JIS.
           {"no mark", "[InternetShortcut]\r\nURL=\x83\x5c\r\n", L"ソ"},
       },
@@ -179,17 +194,29 @@ TEST(ShortcutParser, UnicodeSectionWinsWhenItHoldsAUrl) {
       kCodePageShiftJis);
 }
 
-TEST(ShortcutParser, ReadsTheLongestValuesWhole) {
+TEST(ShortcutParser, ReadsValuesUpTo65535CharactersAndNoLonger) {
   std::string ascii(65535, 'a');
   ascii.replace(0, 7, "http://");
   const std::wstring wide(ascii.begin(), ascii.end());
-  EXPECT_EQ(ParseInternetShortcutUrl("[InternetShortcut]\r\nURL=" + ascii + "\r\n", kCodePageShiftJis), wide);
-
+  const std::string head = "[InternetShortcut]\r\nURL=";
   std::wstring japanese(65535, L'表');
-  EXPECT_EQ(ParseInternetShortcutUrl(Utf16File(L"[InternetShortcut]\r\nURL=" + japanese + L"\r\n"), 932), japanese);
   std::string sjis;
   for (int i = 0; i < 65535; ++i) sjis += "\x95\x5c";
-  EXPECT_EQ(ParseInternetShortcutUrl("[InternetShortcut]\r\nURL=" + sjis, kCodePageShiftJis), japanese);
+  Check(
+      {
+          {"65,535", head + ascii + "\r\n", wide},
+          {"65,535 quoted", head + "\"" + ascii + "\"\r\n", wide},
+          {"65,535 between blanks", head + " \t" + ascii + "\v \r\n", wide},
+          {"65,535 in UTF-16", Utf16File(L"[InternetShortcut]\r\nURL=" + japanese + L"\r\n"), japanese},
+          {"65,535 double-byte characters", head + sjis, japanese},
+          {"65,536", head + ascii + "a\r\n", L""},
+          {"65,537", head + ascii + "ab\r\n", L""},
+          {"65,536 in UTF-16", Utf16File(L"[InternetShortcut]\r\nURL=" + japanese + L"表\r\n"), L""},
+          {"a too long first key still wins", head + ascii + "a\r\nURL=http://second/\r\n", L""},
+          {"a too long Unicode URL gives way",
+           head + "http://ansi/\r\n[InternetShortcut.W]\r\nURL=" + ascii + "a\r\n", L"http://ansi/"},
+      },
+      kCodePageShiftJis);
 }
 
 TEST(ShortcutParser, GarbageGivesBoundedTextWithoutNul) {

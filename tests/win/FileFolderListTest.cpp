@@ -263,4 +263,50 @@ TEST_F(FileFolderLinks, EachFileOnceAndTheWalkEnds) {
   EXPECT_EQ(Sorted(ff_.GetFolder(top_ + L"\\a")), Paths{top_ + L"\\a\\up"});
 }
 
+// Many folders, on two Unix file systems (the prefix's and a memory one
+// reached through a link), some listed before the walk meets its first link
+// and some after: the guard against loops passes over none of them, and
+// each one's files are listed once.
+TEST_F(FileFolderLinks, DistinctFoldersAreNeverMerged) {
+  const std::string memory = "/dev/shm/vorpa-folders-" + std::to_string(GetCurrentProcessId());
+  if (!WineUnix::Run({"mkdir", "-p", memory})) GTEST_SKIP() << "no memory file system";
+  struct Cleanup {
+    std::string memory;
+    std::wstring link;
+    ~Cleanup() {
+      WineUnix::RemoveLink(link);
+      WineUnix::Run({"rm", "-rf", memory});
+    }
+  } cleanup{memory, top_ + L"\\shm"};
+  ASSERT_TRUE(WineUnix::Symlink(memory, cleanup.link));
+  Paths expected = {top_ + L"\\g.txt", top_ + L"\\out\\o.txt"};
+  for (int i = 0; i < 30; ++i) {
+    for (const std::wstring& parent : {top_, cleanup.link, top_ + L"\\a"}) {
+      const std::wstring folder = parent + L"\\f" + std::to_wstring(i);
+      MakeFolder(folder);
+      MakeFile(folder + L"\\x.txt");
+      MakeFolder(folder + L"\\deeper");
+      MakeFile(folder + L"\\deeper\\y.txt");
+    }
+  }
+  const Paths files = ff_.SFilePath(top_);
+  // Folders of top\a are reached as top\a or as top\twin: compare by what
+  // lies below that first step.
+  Paths found;
+  for (std::wstring f : files) {
+    if (StartsWith(f, top_ + L"\\twin\\")) f.replace(top_.size(), 5, L"\\a");
+    found.push_back(f);
+  }
+  expected.push_back(top_ + L"\\a\\f.txt");
+  for (int i = 0; i < 30; ++i) {
+    for (const std::wstring& parent : {top_, cleanup.link, top_ + L"\\a"}) {
+      const std::wstring folder = parent + L"\\f" + std::to_wstring(i);
+      expected.push_back(folder + L"\\x.txt");
+      expected.push_back(folder + L"\\deeper\\y.txt");
+    }
+  }
+  EXPECT_EQ(Sorted(found), Sorted(expected));
+  EXPECT_EQ(ff_.SFilePathCount(), static_cast<int32_t>(expected.size()));
+}
+
 }  // namespace

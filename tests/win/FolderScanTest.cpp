@@ -370,4 +370,32 @@ TEST_F(FolderScanTest, CloseDuringAWalkStopsItAndThenCloses) {
   EXPECT_FALSE(form().objFileFolder);
 }
 
+// Files named like devices, made through the extended form that reaches
+// them; their ordinary path opens the device (a port may wait forever).
+TEST_F(FolderScanTest, FilesNamedLikeDevicesGiveNoRowAndTheWalkGoesOn) {
+  TempDir dir;
+  WriteShortcut(dir.path() / L"a.url", L"http://a.example/");
+  WriteShortcut(dir.path() / L"COM10.url", L"http://com10.example/");
+  WriteShortcut(dir.path() / L"sub" / L"d.url", L"http://d.example/");
+  for (const wchar_t* name : {L"nul.url", L"COM1.url", L"lpt3 .url", L"CON.txt.url", L"aux.URL", L"COM\u00B9.url",
+                              L"conout$.url", L"sub\\prn.url"}) {
+    const std::wstring path = L"\\\\?\\" + (dir.path() / name).wstring();
+    const HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << "cannot create " << vorpa::EncodeCodePage(name, vorpa::kCodePageUtf8);
+    const std::string text = "[InternetShortcut]\r\nURL=http://device/\r\n";
+    DWORD written = 0;
+    WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(h);
+  }
+  const Row a{ShownName(dir.path() / L"a.url"), L"http://a.example/", L""};
+  const Row com10{ShownName(dir.path() / L"COM10.url"), L"http://com10.example/", L""};
+  const Row d{ShownName(dir.path() / L"sub" / L"d.url"), L"http://d.example/", L"\\sub"};
+
+  form().OpenFolder(dir.str());
+  EXPECT_EQ(SortedRows(), Sorted({a, com10}));
+  Command(IDM_SUBFOLDER1);
+  form().OpenFolder(dir.str());
+  EXPECT_EQ(SortedRows(), Sorted({a, com10, d}));
+}
+
 }  // namespace

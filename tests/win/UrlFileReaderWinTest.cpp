@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "WinTestSupport.h"
@@ -135,3 +137,48 @@ TEST_F(UrlFileReaderWin, PathsLongerThanMaxPath) {
   DeleteFileW((L"\\\\?\\" + path).c_str());
   for (auto it = made.rbegin(); it != made.rend(); ++it) RemoveDirectoryW((L"\\\\?\\" + *it).c_str());
 }
+
+// A path may lead to a named pipe (a share's \\server\pipe\x, or a link
+// to one). Its server learns who opened it but cannot act as that user, and
+// nothing is read from it.
+TEST_F(UrlFileReaderWin, PipesAreNotReadAndTheirServerCannotImpersonate) {
+  const std::wstring name = L"\\\\.\\pipe\\vorpa-reader-" + std::to_wstring(GetCurrentProcessId());
+  const HANDLE pipe = CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 4096, 4096, 0,
+                                       nullptr);
+  ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
+  SECURITY_IMPERSONATION_LEVEL level = SecurityImpersonation;
+  bool impersonated = false;
+  std::atomic<bool> connected = false;
+  std::thread server([&] {
+    const bool ok = ConnectNamedPipe(pipe, nullptr) || GetLastError() == ERROR_PIPE_CONNECTED;
+    connected = true;
+    if (!ok) return;
+    if (!ImpersonateNamedPipeClient(pipe)) return;
+    HANDLE token = nullptr;
+    if (OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token)) {
+      DWORD size = 0;
+      impersonated = GetTokenInformation(token, TokenImpersonationLevel, &level, sizeof level, &size) != 0;
+      CloseHandle(token);
+    }
+    RevertToSelf();
+  });
+  EXPECT_EQ(ReadInternetShortcutUrl(name), L"");
+  // A reader that never opened the pipe leaves the server waiting: free it.
+  for (int i = 0; i < 100 && !connected; ++i) Sleep(50);
+  if (!connected) {
+    ADD_FAILURE() << "the reader did not open the pipe";
+    CloseHandle(CreateFileW(name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  }
+  server.join();
+  CloseHandle(pipe);
+  // Wine's server hands a pipe server its own token at the impersonation
+  // level, whatever the client asked for; there is nothing to observe.
+  if (GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version"))
+    GTEST_SKIP() << "Wine ignores the client's impersonation level";
+  // No token at all (the client was already gone) is as safe as a token
+  // that only identifies.
+  if (impersonated) {
+    EXPECT_LE(level, SecurityIdentification);
+  }
+}
+
