@@ -1,30 +1,11 @@
 #include "app/frmAbout.h"
 
-#include <vector>
-
 #include "app/Twips.h"
+#include "app/VersionInfo.h"
 #include "app/resource.h"
 
 namespace frmAbout {
 namespace {
-
-// Reads one string of the version information, in the block of the first
-// language the file lists.
-std::wstring VersionString(const std::vector<BYTE>& data, const wchar_t* name) {
-  struct Translation {
-    WORD language, codePage;
-  };
-  Translation* tr = nullptr;
-  UINT size = 0;
-  if (!VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&tr), &size) ||
-      size < sizeof(Translation))
-    return {};
-  wchar_t path[128];
-  wsprintfW(path, L"\\StringFileInfo\\%04x%04x\\%s", tr->language, tr->codePage, name);
-  wchar_t* value = nullptr;
-  if (!VerQueryValueW(data.data(), path, reinterpret_cast<void**>(&value), &size) || !value) return {};
-  return std::wstring(value, size > 0 ? wcsnlen(value, size) : 0);
-}
 
 struct Layout {
   int id;
@@ -108,23 +89,17 @@ Texts LoadTexts(HMODULE module) {
   Texts t;
   t.description =
       L"このソフトは、お気に入り等にあるファイルのリンク先であるURLアドレスをファイルのパスと共に一覧表示させます";
-  wchar_t file[MAX_PATH * 4] = {};
-  if (!GetModuleFileNameW(module, file, static_cast<DWORD>(std::size(file)))) return t;
-  DWORD ignored = 0;
-  const DWORD size = GetFileVersionInfoSizeW(file, &ignored);
-  if (size == 0) return t;
-  std::vector<BYTE> data(size);
-  if (!GetFileVersionInfoW(file, 0, size, data.data())) return t;
-
-  t.caption = L"ﾊﾞｰｼﾞｮﾝ情報 " + VersionString(data, L"Comments");
-  t.title = VersionString(data, L"FileDescription");
-  t.disclaimer = L"警告:  " + VersionString(data, L"LegalCopyright");
-  VS_FIXEDFILEINFO* fixed = nullptr;
-  UINT len = 0;
-  if (VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &len) && fixed) {
-    t.version = L"Version " + std::to_wstring(HIWORD(fixed->dwFileVersionMS)) + L"." +
-                std::to_wstring(LOWORD(fixed->dwFileVersionMS));
-  }
+  // The module's own resource, not GetFileVersionInfo: see VersionInfo.h.
+  HRSRC res = FindResourceW(module, MAKEINTRESOURCEW(VS_VERSION_INFO), RT_VERSION);
+  HGLOBAL loaded = res ? LoadResource(module, res) : nullptr;
+  const void* bytes = loaded ? LockResource(loaded) : nullptr;
+  vorpa::VersionInfo info;
+  if (!bytes || !vorpa::ParseVersionInfo(static_cast<const unsigned char*>(bytes), SizeofResource(module, res), info))
+    return t;
+  t.caption = L"ﾊﾞｰｼﾞｮﾝ情報 " + info.String(L"Comments");
+  t.title = info.String(L"FileDescription");
+  t.disclaimer = L"警告:  " + info.String(L"LegalCopyright");
+  t.version = L"Version " + std::to_wstring(info.Major()) + L"." + std::to_wstring(info.Minor());
   return t;
 }
 
