@@ -22,6 +22,7 @@ constexpr Layout kLayout[] = {
 
 struct DialogState {
   HFONT titleFont = nullptr;
+  HFONT labelFont = nullptr;
 };
 
 INT_PTR CALLBACK DialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
@@ -47,6 +48,16 @@ INT_PTR CALLBACK DialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
                                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                      DEFAULT_PITCH | FF_DONTCARE, L"ＭＳ Ｐゴシック");
       SendDlgItemMessageW(dlg, IDC_LBLTITLE, WM_SETFONT, reinterpret_cast<WPARAM>(state->titleFont), FALSE);
+      // 9 points asked for as the cell height, not the character height: the
+      // labels hold lines 12 pixels apart, which the Japanese system faces
+      // give either way (they have no internal leading); a substitute with
+      // leading would otherwise need more height than the labels have, and
+      // lose the description's last line.
+      state->labelFont = CreateFontW(MulDiv(9, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
+                                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                     DEFAULT_PITCH | FF_DONTCARE, L"ＭＳ Ｐゴシック");
+      for (int label : {IDC_LBLVERSION, IDC_LBLDESCRIPTION, IDC_LBLDISCLAIMER})
+        SendDlgItemMessageW(dlg, label, WM_SETFONT, reinterpret_cast<WPARAM>(state->labelFont), FALSE);
 
       using vorpa::TwipsToPixels;
       for (const Layout& l : kLayout) {
@@ -73,9 +84,11 @@ INT_PTR CALLBACK DialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
       }
       return FALSE;
     case WM_DESTROY:
-      if (state && state->titleFont) {
-        DeleteObject(state->titleFont);
-        state->titleFont = nullptr;
+      if (state) {
+        for (HFONT* font : {&state->titleFont, &state->labelFont}) {
+          if (*font) DeleteObject(*font);
+          *font = nullptr;
+        }
       }
       return FALSE;
     default:

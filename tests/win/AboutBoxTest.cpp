@@ -69,7 +69,7 @@ TEST(AboutBox, ReadsTheVersionBlockOfTheModuleItIsGiven) {
   // A system program: another language, other texts, another version.
   wchar_t system[MAX_PATH] = {};
   GetSystemDirectoryW(system, MAX_PATH);
-  const std::wstring other = std::wstring(system) + L"\\notepad.exe";
+  const std::wstring other = std::wstring(system) + L"\\winver.exe";
   const frmAbout::Texts theirs = SystemReading(other);
   ASSERT_FALSE(theirs.title.empty());
   ASSERT_NE(theirs.disclaimer, mine.disclaimer);
@@ -152,8 +152,9 @@ TEST_F(MainWindowTest, AboutBoxShowsTheVersionBlockInFullAndClosesWithEnterOrEsc
     ASSERT_TRUE(probe.seen) << "no About box appeared";
     ExpectSameTexts(probe.shown, want);
     for (const Label& l : probe.labels) {
-      EXPECT_LE(l.need.cx, l.have.cx) << testing::PrintToString(l.text);
-      EXPECT_LE(l.need.cy, l.have.cy) << testing::PrintToString(l.text);
+      EXPECT_TRUE(l.need.cx <= l.have.cx && l.need.cy <= l.have.cy)
+          << testing::PrintToString(l.text) << " needs " << l.need.cx << " x " << l.need.cy << " pixels, has "
+          << l.have.cx << " x " << l.have.cy;
     }
     EXPECT_TRUE(IsWindowEnabled(form().hwnd()));
   }
