@@ -33,12 +33,14 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   done
   if [ -z "$win" ]; then echo "the window did not appear" >&2; kill $pid; exit 1; fi
   sleep 2
-  # The sample shortcuts, sub-folders included: the folder browser opens at
-  # the Favorites folder, and Enter takes it. Then the window is maximized
-  # from its system menu (there is no window manager) so that every row shows.
+  # The sample shortcuts, sub-folders included: the folder browser opens on
+  # the Favorites folder with nothing selected and OK focused; Shift+Tab goes
+  # to the tree, Home selects that folder and Enter takes it. Then the window
+  # is maximized from its system menu (there is no window manager) so that
+  # every row shows.
   xdotool windowfocus --sync "$win" key ctrl+e ctrl+o 2>/dev/null || true
   sleep 3
-  xdotool key Return 2>/dev/null || true
+  xdotool key shift+Tab Home Return 2>/dev/null || true
   sleep 3
   xdotool windowfocus --sync "$win" key alt+space 2>/dev/null || true
   sleep 1

@@ -25,7 +25,7 @@ export WINE WINESERVER VORPA_WIN_ARCH
 
 # The prefix is created once; its settings are applied again whenever this
 # version changes, so that an existing prefix picks up new ones.
-VORPA_PREFIX_SETUP=3
+VORPA_PREFIX_SETUP=5
 
 vorpa_wine_prefix() {
   local stamp="$WINEPREFIX/.vorpa-setup-$VORPA_PREFIX_SETUP"
@@ -35,12 +35,22 @@ vorpa_wine_prefix() {
     "$WINE" wineboot -i >/dev/null 2>&1 || true
     "$WINESERVER" -w
   fi
+  # Wine's own fonts (Marlett draws the title-bar buttons and the menu check
+  # marks, Tahoma the dialogs): this Wine does not find them where Debian
+  # puts them, but it loads every font in the prefix's Fonts folder.
+  local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+  mkdir -p "$fonts"
+  cp -f /usr/share/wine/fonts/*.ttf "$fonts/"
   local nt='HKLM\Software\Microsoft\Windows NT\CurrentVersion'
   local face
   # On a Japanese Windows both are proportional faces; the program asks for
-  # them by name (the dialog font and the About box title).
+  # them by name (the dialog font, the About box) and "MS Shell Dlg" stands
+  # for the first. Wine follows only one step of FontSubstitutes, so "MS
+  # Shell Dlg" -> "MS UI Gothic" would end in the fixed-pitch IPAGothic; its
+  # own replacement list makes the two names real faces.
   for face in "MS UI Gothic" "ＭＳ Ｐゴシック"; do
     "$WINE" reg add "$nt\FontSubstitutes" /v "$face" /d "IPAPGothic" /f >/dev/null 2>&1
+    "$WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d "IPAPGothic" /f >/dev/null 2>&1
   done
   # Japanese and Korean glyphs for the faces that Wine's own fonts draw
   # without them, and Korean ones for the Japanese faces themselves.
