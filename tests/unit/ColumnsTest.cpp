@@ -14,16 +14,16 @@ struct WidthCase {
   int name, other;
 };
 
-// Every row but the first tells at least one wrong rule from the right one
-// (noted beside it); the last test makes sure each wrong rule is caught.
+// Each noted row tells a wrong rule from the right one; the second test makes
+// sure that every wrong rule is caught by some row.
 constexpr WidthCase kWidthCases[] = {
-    {11700, 2310, 4650},
-    {104.6, -9, 11},   // W 105; truncating W gives 104 -> -10
-    {124.5, -6, 19},   // tie: W 124 (even); half up gives 125 -> -5
-    {102.4, -10, 11},  // 2W 204.8 -> 205; truncating gives 204 -> 10
-    {102.25, -10, 10}, // 2W tie 204.5 -> 204 (even); half up gives 205 -> 11
-    {119.5, -6, 17},   // tie: W 120 (even); half down gives 119 -> -7
-    {104, -10, 11},    // 104 / 5 = 20.8 truncates; rounding the quotient gives -9 and 12
+    {11700, 2310, 4650},  // the design width
+    {104.6, -9, 11},      // W 105; truncating W gives 104 -> -10
+    {124.5, -6, 19},      // tie: W 124 (even); half up gives 125 -> -5
+    {102.4, -10, 11},     // 2W 204.8 -> 205; truncating gives 204 -> 10
+    {102.25, -10, 10},    // 2W tie 204.5 -> 204 (even); half up gives 205 -> 11
+    {119.5, -6, 17},      // tie: W 120 (even); half down gives 119 -> -7
+    {104, -10, 11},       // 104 / 5 = 20.8 truncates; rounding the quotient gives -9 and 12
     {0, -30, -30},
 };
 

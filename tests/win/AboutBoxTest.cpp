@@ -23,7 +23,8 @@ frmAbout::Texts SystemReading(const std::wstring& file) {
   if (!size || !GetFileVersionInfoW(file.c_str(), 0, size, data.data())) return t;
   WORD* tr = nullptr;
   UINT len = 0;
-  if (!VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&tr), &len) || len < 4) return t;
+  if (!VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&tr), &len) || len < 4)
+    return t;
   const auto value = [&](const wchar_t* name) {
     wchar_t path[96];
     swprintf(path, 96, L"\\StringFileInfo\\%04x%04x\\%ls", tr[0], tr[1], name);

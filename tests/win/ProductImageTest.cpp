@@ -91,7 +91,8 @@ std::vector<std::string> ImportedDlls(const Image& image) {
          o += sizeof *d)
       names.push_back(image.StringAt(d->DllNameRVA));
   }
-  for (std::string& n : names) std::transform(n.begin(), n.end(), n.begin(), [](char c) { return static_cast<char>(tolower(c)); });
+  for (std::string& n : names)
+    std::transform(n.begin(), n.end(), n.begin(), [](char c) { return static_cast<char>(tolower(c)); });
   return names;
 }
 
@@ -127,9 +128,8 @@ std::string Manifest(const Image& image) {
 // Looked up by the loader in its own list, never beside the program. The
 // common controls are not among them: the manifest binds them to the side-
 // by-side assembly, which a file beside the program cannot replace.
-const char* const kKnownDlls[] = {"advapi32.dll", "comdlg32.dll", "gdi32.dll",    "kernel32.dll",
-                                  "msvcrt.dll",   "ole32.dll",    "oleaut32.dll", "shell32.dll",
-                                  "shlwapi.dll",  "user32.dll"};
+const char* const kKnownDlls[] = {"advapi32.dll", "comdlg32.dll", "gdi32.dll",   "kernel32.dll", "msvcrt.dll",
+                                  "ole32.dll",    "oleaut32.dll", "shell32.dll", "shlwapi.dll",  "user32.dll"};
 
 }  // namespace
 
@@ -139,13 +139,13 @@ TEST(ProductImage, IsHardenedImportsOnlySystemDllsAndRunsAsInvoker) {
     WORD machine;
     WORD characteristics, dllCharacteristics;
   } images[] = {
-      {VORPA_PRODUCT_EXE, IMAGE_FILE_MACHINE_I386, IMAGE_FILE_LARGE_ADDRESS_AWARE | IMAGE_FILE_EXECUTABLE_IMAGE,
-       IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE | IMAGE_DLLCHARACTERISTICS_NX_COMPAT |
-           IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE},
+    {VORPA_PRODUCT_EXE, IMAGE_FILE_MACHINE_I386, IMAGE_FILE_LARGE_ADDRESS_AWARE | IMAGE_FILE_EXECUTABLE_IMAGE,
+     IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE | IMAGE_DLLCHARACTERISTICS_NX_COMPAT |
+         IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE},
 #if defined(_WIN64)
-      {VORPA_OWN_EXE, IMAGE_FILE_MACHINE_AMD64, IMAGE_FILE_LARGE_ADDRESS_AWARE | IMAGE_FILE_EXECUTABLE_IMAGE,
-       IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE | IMAGE_DLLCHARACTERISTICS_NX_COMPAT |
-           IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE | IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA},
+    {VORPA_OWN_EXE, IMAGE_FILE_MACHINE_AMD64, IMAGE_FILE_LARGE_ADDRESS_AWARE | IMAGE_FILE_EXECUTABLE_IMAGE,
+     IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE | IMAGE_DLLCHARACTERISTICS_NX_COMPAT |
+         IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE | IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA},
 #endif
   };
   for (const auto& want : images) {
@@ -162,7 +162,8 @@ TEST(ProductImage, IsHardenedImportsOnlySystemDllsAndRunsAsInvoker) {
     const std::vector<std::string> dlls = ImportedDlls(image);
     EXPECT_FALSE(dlls.empty());
     for (const std::string& dll : dlls) {
-      const bool known = std::any_of(std::begin(kKnownDlls), std::end(kKnownDlls), [&](const char* k) { return dll == k; });
+      const bool known =
+          std::any_of(std::begin(kKnownDlls), std::end(kKnownDlls), [&](const char* k) { return dll == k; });
       EXPECT_TRUE(known || dll == "comctl32.dll") << dll << " is looked up beside the program";
     }
 
