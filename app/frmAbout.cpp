@@ -1,30 +1,11 @@
 #include "app/frmAbout.h"
 
-#include <vector>
-
 #include "app/Twips.h"
+#include "app/VersionInfo.h"
 #include "app/resource.h"
 
 namespace frmAbout {
 namespace {
-
-// Reads one string of the version information, in the block of the first
-// language the file lists.
-std::wstring VersionString(const std::vector<BYTE>& data, const wchar_t* name) {
-  struct Translation {
-    WORD language, codePage;
-  };
-  Translation* tr = nullptr;
-  UINT size = 0;
-  if (!VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&tr), &size) ||
-      size < sizeof(Translation))
-    return {};
-  wchar_t path[128];
-  wsprintfW(path, L"\\StringFileInfo\\%04x%04x\\%s", tr->language, tr->codePage, name);
-  wchar_t* value = nullptr;
-  if (!VerQueryValueW(data.data(), path, reinterpret_cast<void**>(&value), &size) || !value) return {};
-  return std::wstring(value, size > 0 ? wcsnlen(value, size) : 0);
-}
 
 struct Layout {
   int id;
@@ -41,6 +22,7 @@ constexpr Layout kLayout[] = {
 
 struct DialogState {
   HFONT titleFont = nullptr;
+  HFONT labelFont = nullptr;
 };
 
 INT_PTR CALLBACK DialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
@@ -66,6 +48,16 @@ INT_PTR CALLBACK DialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
                                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                      DEFAULT_PITCH | FF_DONTCARE, L"ＭＳ Ｐゴシック");
       SendDlgItemMessageW(dlg, IDC_LBLTITLE, WM_SETFONT, reinterpret_cast<WPARAM>(state->titleFont), FALSE);
+      // 9 points asked for as the cell height, not the character height: the
+      // labels hold lines 12 pixels apart, which the Japanese system faces
+      // give either way (they have no internal leading); a substitute with
+      // leading would otherwise need more height than the labels have, and
+      // lose the description's last line.
+      state->labelFont = CreateFontW(MulDiv(9, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
+                                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                     DEFAULT_PITCH | FF_DONTCARE, L"ＭＳ Ｐゴシック");
+      for (int label : {IDC_LBLVERSION, IDC_LBLDESCRIPTION, IDC_LBLDISCLAIMER})
+        SendDlgItemMessageW(dlg, label, WM_SETFONT, reinterpret_cast<WPARAM>(state->labelFont), FALSE);
 
       using vorpa::TwipsToPixels;
       for (const Layout& l : kLayout) {
@@ -92,9 +84,11 @@ INT_PTR CALLBACK DialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
       }
       return FALSE;
     case WM_DESTROY:
-      if (state && state->titleFont) {
-        DeleteObject(state->titleFont);
-        state->titleFont = nullptr;
+      if (state) {
+        for (HFONT* font : {&state->titleFont, &state->labelFont}) {
+          if (*font) DeleteObject(*font);
+          *font = nullptr;
+        }
       }
       return FALSE;
     default:
@@ -108,23 +102,17 @@ Texts LoadTexts(HMODULE module) {
   Texts t;
   t.description =
       L"このソフトは、お気に入り等にあるファイルのリンク先であるURLアドレスをファイルのパスと共に一覧表示させます";
-  wchar_t file[MAX_PATH * 4] = {};
-  if (!GetModuleFileNameW(module, file, static_cast<DWORD>(std::size(file)))) return t;
-  DWORD ignored = 0;
-  const DWORD size = GetFileVersionInfoSizeW(file, &ignored);
-  if (size == 0) return t;
-  std::vector<BYTE> data(size);
-  if (!GetFileVersionInfoW(file, 0, size, data.data())) return t;
-
-  t.caption = L"ﾊﾞｰｼﾞｮﾝ情報 " + VersionString(data, L"Comments");
-  t.title = VersionString(data, L"FileDescription");
-  t.disclaimer = L"警告:  " + VersionString(data, L"LegalCopyright");
-  VS_FIXEDFILEINFO* fixed = nullptr;
-  UINT len = 0;
-  if (VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &len) && fixed) {
-    t.version = L"Version " + std::to_wstring(HIWORD(fixed->dwFileVersionMS)) + L"." +
-                std::to_wstring(LOWORD(fixed->dwFileVersionMS));
-  }
+  // The module's own resource, not GetFileVersionInfo: see VersionInfo.h.
+  HRSRC res = FindResourceW(module, MAKEINTRESOURCEW(VS_VERSION_INFO), RT_VERSION);
+  HGLOBAL loaded = res ? LoadResource(module, res) : nullptr;
+  const void* bytes = loaded ? LockResource(loaded) : nullptr;
+  vorpa::VersionInfo info;
+  if (!bytes || !vorpa::ParseVersionInfo(static_cast<const unsigned char*>(bytes), SizeofResource(module, res), info))
+    return t;
+  t.caption = L"ﾊﾞｰｼﾞｮﾝ情報 " + info.String(L"Comments");
+  t.title = info.String(L"FileDescription");
+  t.disclaimer = L"警告:  " + info.String(L"LegalCopyright");
+  t.version = L"Version " + std::to_wstring(info.Major()) + L"." + std::to_wstring(info.Minor());
   return t;
 }
 

@@ -7,7 +7,6 @@
 #define VORPA_VERSION_STR "2.0"
 #define VORPA_COMMENTS "Quenmora"
 #define VORPA_DESCRIPTION "VORPA"
-#define VORPA_LEGAL "Copyright (C) 2026 the VORPA authors. All rights reserved; redistribution only unmodified."
-#define VORPA_WIDEN_(x) L##x
-#define VORPA_WIDEN(x) VORPA_WIDEN_(x)
-#define VORPA_LEGAL_W VORPA_WIDEN(VORPA_LEGAL)
+// One line in the About box's warning label: the rights holder, and that
+// copies may be passed on only unmodified.
+#define VORPA_LEGAL "© 2026 VORPA作者 無改変の再配布のみ可"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and starts the program under Wine. With a display it runs there;
-# without one it runs on Xvfb, saves a screenshot and closes the program.
+# without one it runs on Xvfb, lists the sample shortcuts, saves a screenshot
+# and closes the program.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 "$here/deps.sh"
@@ -22,7 +23,7 @@ fi
 
 shot="$VORPA_BUILD/screenshot.png"
 export VORPA_EXE="$exe" VORPA_SHOT="$shot"
-xvfb-run -a -s "-screen 0 1024x600x24" bash -c '
+xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   "$WINE" "$VORPA_EXE" &
   pid=$!
   win=""
@@ -31,6 +32,19 @@ xvfb-run -a -s "-screen 0 1024x600x24" bash -c '
     sleep 0.5
   done
   if [ -z "$win" ]; then echo "the window did not appear" >&2; kill $pid; exit 1; fi
+  sleep 2
+  # The sample shortcuts, sub-folders included: the folder browser opens on
+  # the Favorites folder with nothing selected and OK focused; Shift+Tab goes
+  # to the tree, Home selects that folder and Enter takes it. Then the window
+  # is maximized from its system menu (there is no window manager) so that
+  # every row shows.
+  xdotool windowfocus --sync "$win" key ctrl+e ctrl+o 2>/dev/null || true
+  sleep 3
+  xdotool key shift+Tab Home Return 2>/dev/null || true
+  sleep 3
+  xdotool windowfocus --sync "$win" key alt+space 2>/dev/null || true
+  sleep 1
+  xdotool key x 2>/dev/null || true
   sleep 2
   import -window root "$VORPA_SHOT"
   xdotool windowfocus --sync "$win" key ctrl+x 2>/dev/null || true

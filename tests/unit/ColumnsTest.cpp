@@ -1,21 +1,71 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <functional>
+
 #include "list/Columns.h"
 
 using namespace vorpa;
 
-TEST(ColumnWidths, FollowTheListWidthInTwips) {
-  EXPECT_EQ((ColumnWidths{2310, 4650, 4650}).name, ComputeColumnWidths(11700).name);
-  const ColumnWidths w = ComputeColumnWidths(11700);
-  EXPECT_EQ(w.name, 2310);
-  EXPECT_EQ(w.url, 4650);
-  EXPECT_EQ(w.folder, 4650);
-  // Rounding to even on ties, then truncating division.
-  EXPECT_EQ(ComputeColumnWidths(102.5).name, 102 / 5 - 30);   // 102.5 -> 102
-  EXPECT_EQ(ComputeColumnWidths(103.5).name, 104 / 5 - 30);   // 103.5 -> 104
-  EXPECT_EQ(ComputeColumnWidths(102.25).url, 204 / 5 - 30);   // 204.5 -> 204
-  EXPECT_EQ(ComputeColumnWidths(102.75).url, 206 / 5 - 30);   // 205.5 -> 206
-  EXPECT_EQ(ComputeColumnWidths(0).name, -30);
+namespace {
+
+struct WidthCase {
+  double list;  // twips
+  int name, other;
+};
+
+// Each noted row tells a wrong rule from the right one; the second test makes
+// sure that every wrong rule is caught by some row.
+constexpr WidthCase kWidthCases[] = {
+    {11700, 2310, 4650},  // the design width
+    {104.6, -9, 11},      // W 105; truncating W gives 104 -> -10
+    {124.5, -6, 19},      // tie: W 124 (even); half up gives 125 -> -5
+    {102.4, -10, 11},     // 2W 204.8 -> 205; truncating gives 204 -> 10
+    {102.25, -10, 10},    // 2W tie 204.5 -> 204 (even); half up gives 205 -> 11
+    {119.5, -6, 17},      // tie: W 120 (even); half down gives 119 -> -7
+    {104, -10, 11},       // 104 / 5 = 20.8 truncates; rounding the quotient gives -9 and 12
+    {0, -30, -30},
+};
+
+ColumnWidths ByRule(double w, const std::function<long long(double)>& round, bool roundQuotient) {
+  const auto part = [&](long long v) {
+    return static_cast<int>(roundQuotient ? std::llround(static_cast<double>(v) / 5.0) : v / 5) - 30;
+  };
+  return {part(round(w)), part(round(2 * w)), part(round(2 * w))};
+}
+
+}  // namespace
+
+TEST(ColumnWidths, RoundTheListWidthHalfToEvenAndTruncateTheDivision) {
+  for (const WidthCase& c : kWidthCases) {
+    const ColumnWidths w = ComputeColumnWidths(c.list);
+    EXPECT_EQ(w.name, c.name) << c.list;
+    EXPECT_EQ(w.url, c.other) << c.list;
+    EXPECT_EQ(w.folder, c.other) << c.list;
+  }
+}
+
+TEST(ColumnWidths, TheCasesRejectEveryOtherRoundingRule) {
+  const auto halfEven = [](double v) { return std::llrint(v); };  // default mode: to nearest, ties to even
+  const struct {
+    const char* rule;
+    std::function<long long(double)> round;
+    bool roundQuotient;
+  } wrong[] = {
+      {"truncate", [](double v) { return static_cast<long long>(v); }, false},
+      {"half up", [](double v) { return static_cast<long long>(std::floor(v + 0.5)); }, false},
+      {"half down", [](double v) { return static_cast<long long>(std::ceil(v - 0.5)); }, false},
+      {"ceiling", [](double v) { return static_cast<long long>(std::ceil(v)); }, false},
+      {"rounded quotient", halfEven, true},
+  };
+  for (const auto& r : wrong) {
+    bool caught = false;
+    for (const WidthCase& c : kWidthCases) {
+      const ColumnWidths w = ByRule(c.list, r.round, r.roundQuotient);
+      caught = caught || w.name != c.name || w.url != c.other;
+    }
+    EXPECT_TRUE(caught) << r.rule;
+  }
 }
 
 TEST(HeaderFolder, NamesOneFolderAndForgetsItWhenFoldersMix) {

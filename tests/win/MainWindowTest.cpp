@@ -1,11 +1,9 @@
 // The main window as a user meets it: caption, menus, the empty list with its
-// headers, layout on resize, closing, and the About box.
+// headers, layout on resize and closing.
 #include <map>
 
 #include "app/Twips.h"
-#include "app/frmAbout.h"
 #include "app/resource.h"
-#include "app/version.h"
 #include "filefolder/clsFileFolder.h"
 #include "list/Columns.h"
 #include "tests/win/WinTestSupport.h"
@@ -300,68 +298,3 @@ TEST_P(ClosingTest, ClosesAtOnceAndReleasesTheFileService) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ThreeWays, ClosingTest, testing::Values(0, 1, 2));
-
-// --- About box ---------------------------------------------------------------
-
-TEST(AboutBox, TextsComeFromTheVersionResource) {
-  const frmAbout::Texts t = frmAbout::LoadTexts(GetModuleHandleW(nullptr));
-  EXPECT_EQ(t.caption, L"ﾊﾞｰｼﾞｮﾝ情報 Quenmora");
-  EXPECT_EQ(t.title, L"VORPA");
-  EXPECT_EQ(t.version, L"Version 2.0");
-  EXPECT_EQ(t.description,
-            L"このソフトは、お気に入り等にあるファイルのリンク先であるURLアドレスをファイルのパスと共に一覧表示させます");
-  EXPECT_EQ(t.disclaimer.rfind(L"警告:  ", 0), 0u);
-  EXPECT_GT(t.disclaimer.size(), 10u);
-}
-
-namespace {
-
-struct AboutProbe {
-  UINT key = VK_RETURN;
-  std::wstring caption, title, version, disclaimer;
-  bool seen = false;
-};
-AboutProbe* g_probe = nullptr;
-
-std::wstring ItemTextOf(HWND dlg, int id) {
-  wchar_t buf[512] = {};
-  GetDlgItemTextW(dlg, id, buf, 512);
-  return buf;
-}
-
-void CALLBACK AboutTimer(HWND, UINT, UINT_PTR id, DWORD) {
-  HWND dlg = test::FindThreadDialog(GetCurrentThreadId());
-  if (!dlg || g_probe->seen) return;
-  g_probe->seen = true;
-  KillTimer(nullptr, id);
-  wchar_t buf[256] = {};
-  GetWindowTextW(dlg, buf, 256);
-  g_probe->caption = buf;
-  g_probe->title = ItemTextOf(dlg, IDC_LBLTITLE);
-  g_probe->version = ItemTextOf(dlg, IDC_LBLVERSION);
-  g_probe->disclaimer = ItemTextOf(dlg, IDC_LBLDISCLAIMER);
-  // The key goes to the focused control, as a user's press would.
-  HWND focus = GetFocus();
-  PostMessageW(focus ? focus : dlg, WM_KEYDOWN, g_probe->key, 0);
-  PostMessageW(focus ? focus : dlg, WM_KEYUP, g_probe->key, 0);
-}
-
-}  // namespace
-
-TEST_F(MainWindowTest, AboutBoxOpensModallyAndClosesWithEnterOrEscape) {
-  for (UINT key : {VK_RETURN, VK_ESCAPE, VK_RETURN}) {
-    AboutProbe probe;
-    probe.key = key;
-    g_probe = &probe;
-    const UINT_PTR timer = SetTimer(nullptr, 0, 50, AboutTimer);
-    Command(IDM_VER);  // returns only when the box has closed
-    KillTimer(nullptr, timer);
-    g_probe = nullptr;
-    ASSERT_TRUE(probe.seen) << "no About box appeared";
-    EXPECT_EQ(probe.caption, L"ﾊﾞｰｼﾞｮﾝ情報 Quenmora");
-    EXPECT_EQ(probe.title, L"VORPA");
-    EXPECT_EQ(probe.version, L"Version 2.0");
-    EXPECT_EQ(probe.disclaimer, L"警告:  " VORPA_LEGAL_W);
-    EXPECT_TRUE(IsWindowEnabled(form().hwnd()));
-  }
-}
