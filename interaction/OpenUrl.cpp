@@ -92,8 +92,23 @@ INT_PTR ShellOpenForReal(HWND owner, const std::wstring& target, const std::wstr
 bool ShellParsesAsWebAddress(const std::wstring& target, std::wstring_view scheme, std::wstring_view host) {
   // The RFC 3986 parser that the shell's URL monikers use; shlwapi's older
   // one cuts an IPv6 literal at its first colon.
+  // urlmon is no KnownDLL: a static import would be looked up beside the
+  // program before the DLL search is restricted, so it comes from the system
+  // folder, once.
+  using CreateUriFn = HRESULT(WINAPI*)(LPCWSTR, DWORD, DWORD_PTR, IUri**);
+  static const CreateUriFn createUri = [] {
+    HMODULE urlmon = LoadLibraryExW(L"urlmon.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (!urlmon) {  // a Windows 7 without the search flags: the full path then
+      wchar_t system[MAX_PATH];
+      const UINT n = GetSystemDirectoryW(system, MAX_PATH);
+      if (n > 0 && n < MAX_PATH) urlmon = LoadLibraryW((std::wstring(system, n) + L"\\urlmon.dll").c_str());
+    }
+    return urlmon ? reinterpret_cast<CreateUriFn>(reinterpret_cast<void*>(GetProcAddress(urlmon, "CreateUri")))
+                  : nullptr;
+  }();
   IUri* uri = nullptr;
-  if (FAILED(CreateUri(target.c_str(), Uri_CREATE_NO_DECODE_EXTRA_INFO, 0, &uri)) || !uri) return false;
+  if (!createUri || FAILED(createUri(target.c_str(), Uri_CREATE_NO_DECODE_EXTRA_INFO, 0, &uri)) || !uri)
+    return false;
   DWORD schemeId = URL_SCHEME_INVALID;
   BSTR schemeName = nullptr;
   BSTR uriHost = nullptr;
