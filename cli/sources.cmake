@@ -15,6 +15,10 @@ endif()
 add_library(vorpa_cli STATIC ${VORPA_CLI_SOURCES})
 target_link_libraries(vorpa_cli PUBLIC vorpa_core)
 target_compile_options(vorpa_cli PRIVATE ${VORPA_WARNINGS})
+if(WIN32)
+  # The display name comes from the same title function the window uses.
+  target_link_libraries(vorpa_cli PUBLIC comdlg32 shlwapi kernel32)
+endif()
 
 add_executable(vorpa-list cli/main.cpp)
 target_link_libraries(vorpa-list PRIVATE vorpa_cli)
