@@ -19,3 +19,8 @@ vorpa_win_bench(bench_csv bench/csv_bench.cpp)
 vorpa_win_bench(bench_filefolder bench/filefolder_bench.cpp)
 vorpa_win_bench(bench_scan bench/scan_bench.cpp app/vorpa.rc)
 vorpa_win_bench(bench_listops bench/listops_bench.cpp app/vorpa.rc)
+vorpa_native_bench(bench_cli bench/cli_bench.cpp)
+if(NOT WIN32)
+  # The benchmark runs the tool that sits beside it.
+  add_dependencies(bench_cli vorpa-list)
+endif()

@@ -9,7 +9,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <set>
+#include <thread>
 #include <string>
 #include <utility>
 #include <vector>
@@ -48,27 +54,31 @@ class Fd {
 };
 
 // Reads at most the reader's bound, whole lines only, as the window's reader
-// does. Without O_NONBLOCK a FIFO would wait for a writer forever.
-bool ReadBytes(int dirFd, const char* name, std::string& bytes, int& error, bool& regular) {
-  bytes.clear();
+// does. Without O_NONBLOCK a FIFO would wait for a writer forever. A file
+// the listing called regular is not asked for its status: a shortcut is
+// small, and the first read finds its end.
+bool ReadBytes(int dirFd, const char* name, bool knownRegular, std::string& bytes, size_t& length, int& error,
+               bool& regular) {
   regular = true;
+  length = 0;
   Fd fd(openat(dirFd, name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
   if (fd.get() < 0) {
     error = errno;
     return false;
   }
-  struct stat st;
-  if (fstat(fd.get(), &st) != 0) {
-    error = errno;
-    return false;
+  if (!knownRegular) {
+    struct stat st;
+    if (fstat(fd.get(), &st) != 0) {
+      error = errno;
+      return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+      regular = false;
+      return true;
+    }
   }
-  if (!S_ISREG(st.st_mode)) {
-    regular = false;
-    return true;
-  }
-  const size_t hint = st.st_size > 0 ? static_cast<size_t>(st.st_size) : 0;
   const size_t bound = urlfile::kMaxBytes;
-  bytes.resize(std::min(std::max<size_t>(hint + 1, 512), bound));
+  if (bytes.size() < 16384) bytes.resize(16384);
   size_t used = 0;
   bool atEnd = false;
   while (used < bound) {
@@ -85,12 +95,19 @@ bool ReadBytes(int dirFd, const char* name, std::string& bytes, int& error, bool
     }
     used += static_cast<size_t>(got);
   }
-  bytes.resize(used);
   if (!atEnd) {
     char probe;
-    if (read(fd.get(), &probe, 1) > 0) bytes.resize(urlfile::DropPartialLastLine(bytes).size());
+    if (read(fd.get(), &probe, 1) > 0) used = urlfile::DropPartialLastLine(std::string_view(bytes.data(), used)).size();
   }
+  length = used;
   return true;
+}
+
+// One thread per processor, at most four: beyond that the file system's
+// locks, not the processors, set the pace.
+unsigned ReadThreads() {
+  const unsigned n = std::thread::hardware_concurrency();
+  return n <= 1 ? 0 : n > 4 ? 4 : n;
 }
 
 struct Entry {
@@ -98,8 +115,111 @@ struct Entry {
   unsigned char type;
 };
 
+// An open folder; the reads of its files may still hold it after the walk
+// has left it.
+class OpenFolder {
+ public:
+  explicit OpenFolder(DIR* dir) : dir_(dir) {}
+  ~OpenFolder() { closedir(dir_); }
+  OpenFolder(const OpenFolder&) = delete;
+  OpenFolder& operator=(const OpenFolder&) = delete;
+  DIR* dir() const { return dir_; }
+  int fd() const { return dirfd(dir_); }
+
+ private:
+  DIR* dir_;
+};
+
+// One shortcut file to read: where it is, and what the read gave.
+struct ReadJob {
+  std::shared_ptr<OpenFolder> folder;
+  std::string name;
+  bool knownRegular;
+  FoundShortcut found;
+  std::wstring warning;  // set when the file could not be read
+  bool done = false;
+};
+
+// Opening and reading files is nearly all of a walk's time, and it is the
+// kernel's time, which several threads share out among the processors. The
+// jobs are handed on in the order they were made, so the rows keep the
+// walk's order whatever thread read them.
+class ReadPool {
+ public:
+  using ReadFn = std::function<void(ReadJob&, std::string& buffer)>;
+  ReadPool(unsigned threads, ReadFn read) : read_(std::move(read)) {
+    for (unsigned i = 0; i < threads; ++i) threads_.emplace_back([this] { Work(); });
+  }
+  ~ReadPool() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stopping_ = true;
+    }
+    wanted_.notify_all();
+    for (std::thread& t : threads_) t.join();
+  }
+  bool threaded() const { return !threads_.empty(); }
+
+  // Queues a job; with the queue full, first hands on what is ready.
+  template <class Deliver>
+  void Submit(ReadJob&& job, Deliver&& deliver) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (jobs_.size() >= kMaxQueued) DeliverFront(lock, deliver, true);
+    jobs_.push_back(std::make_unique<ReadJob>(std::move(job)));
+    wanted_.notify_one();
+    DeliverReady(lock, deliver);
+  }
+  template <class Deliver>
+  void Finish(Deliver&& deliver) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!jobs_.empty()) DeliverFront(lock, deliver, true);
+  }
+
+ private:
+  // Bounds memory and the folders kept open for pending reads.
+  static constexpr size_t kMaxQueued = 2048;
+
+  template <class Deliver>
+  void DeliverReady(std::unique_lock<std::mutex>& lock, Deliver& deliver) {
+    while (!jobs_.empty() && jobs_.front()->done) DeliverFront(lock, deliver, false);
+  }
+  template <class Deliver>
+  void DeliverFront(std::unique_lock<std::mutex>& lock, Deliver& deliver, bool wait) {
+    if (wait) finished_.wait(lock, [&] { return jobs_.front()->done; });
+    std::unique_ptr<ReadJob> job = std::move(jobs_.front());
+    jobs_.pop_front();
+    --taken_;
+    lock.unlock();
+    deliver(*job);
+    lock.lock();
+  }
+  void Work() {
+    std::string buffer;
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      wanted_.wait(lock, [&] { return stopping_ || taken_ < jobs_.size(); });
+      if (taken_ >= jobs_.size()) return;
+      ReadJob& job = *jobs_[taken_++];
+      lock.unlock();
+      read_(job, buffer);
+      job.folder.reset();
+      lock.lock();
+      job.done = true;
+      finished_.notify_all();
+    }
+  }
+
+  ReadFn read_;
+  std::mutex mutex_;
+  std::condition_variable wanted_, finished_;
+  std::deque<std::unique_ptr<ReadJob>> jobs_;
+  size_t taken_ = 0;  // jobs_[0, taken_) are taken or done
+  bool stopping_ = false;
+  std::vector<std::thread> threads_;
+};
+
 struct Level {
-  DIR* dir;
+  std::shared_ptr<OpenFolder> folder;
   std::vector<Entry> entries;
   size_t next = 0;
   size_t pathLength;  // of the folder's path with its '/'
@@ -109,7 +229,6 @@ class Walker {
  public:
   Walker(const WalkSettings& settings, WalkEvents& events) : settings_(settings), events_(events) {}
   ~Walker() {
-    for (Level& l : stack_) closedir(l.dir);
   }
 
   bool Run(const std::wstring& folder) {
@@ -125,15 +244,15 @@ class Walker {
     while (!stack_.empty()) {
       Level& level = stack_.back();
       if (level.next == level.entries.size()) {
-        closedir(level.dir);
         stack_.pop_back();
         continue;
       }
       const Entry& entry = level.entries[level.next++];
       path_.resize(level.pathLength);
       path_ += DecodeFileName(entry.name);
-      Visit(dirfd(level.dir), entry);
+      Visit(level.folder, entry);
     }
+    pool_.Finish([&](ReadJob& job) { Deliver(job); });
     return ok_;
   }
 
@@ -162,7 +281,7 @@ class Walker {
       close(fd);
       return false;
     }
-    Level level{dir, {}, 0, path_.size()};
+    Level level{std::make_shared<OpenFolder>(dir), {}, 0, path_.size()};
     errno = 0;
     while (const dirent* d = readdir(dir)) {
       if (d->d_name[0] == '.' && (d->d_name[1] == 0 || (d->d_name[1] == '.' && d->d_name[2] == 0))) continue;
@@ -176,9 +295,10 @@ class Walker {
     return true;
   }
 
-  void Fail(const std::wstring& path, int error) {
+  void Fail(const std::wstring& path, int error) { Fail(path, ErrorText(error)); }
+  void Fail(const std::wstring& path, const std::wstring& what) {
     ok_ = false;
-    events_.Warn(path, ErrorText(error));
+    events_.Warn(path, what);
   }
 
   bool InsideRoot() const {
@@ -192,7 +312,8 @@ class Walker {
                                    target[realRoot_.size()] == '/');
   }
 
-  void Visit(int dirFd, const Entry& entry) {
+  void Visit(const std::shared_ptr<OpenFolder>& folder, const Entry& entry) {
+    const int dirFd = folder->fd();
     unsigned char type = entry.type;
     struct stat st;
     if (type == DT_UNKNOWN) {
@@ -224,33 +345,57 @@ class Walker {
       return;
     }
     if (!HasShortcutType(entry.name)) return;
-    Read(dirFd, entry.name.c_str());
+    ReadJob job;
+    job.folder = folder;
+    job.name = entry.name;
+    job.knownRegular = type == DT_REG && entry.type == DT_REG;
+    job.found.path = path_;
+    job.found.name = ShortcutNameFromPath(path_);
+    if (!pool_.threaded()) {
+      Read(job, buffer_);
+      Deliver(job);
+      return;
+    }
+    pool_.Submit(std::move(job), [&](ReadJob& done) { Deliver(done); });
   }
 
-  void Read(int dirFd, const char* name) {
-    FoundShortcut found;
-    found.path = path_;
-    found.name = ShortcutNameFromPath(path_);
-    ReadInto(dirFd, name, found);
-    events_.Found(std::move(found));
+  void Deliver(ReadJob& job) {
+    if (!job.warning.empty()) {
+      ok_ = false;
+      events_.Warn(job.found.path, job.warning);
+    }
+    events_.Found(std::move(job.found));
   }
 
  public:
-  // Fills url (and bytes) of `found`; warns when the file cannot be read.
-  void ReadInto(int dirFd, const char* name, FoundShortcut& found) {
+  // Fills url (and bytes) of the job's shortcut, or its warning. Runs on
+  // the pool's threads: touches nothing but the job and the buffer.
+  void Read(ReadJob& job, std::string& buffer) const {
     int error = 0;
     bool regular = true;
-    if (!ReadBytes(dirFd, name, buffer_, error, regular)) {
-      Fail(found.path, error);
+    size_t length = 0;
+    if (!ReadBytes(job.folder ? job.folder->fd() : AT_FDCWD, job.name.c_str(), job.knownRegular, buffer, length, error,
+                   regular)) {
+      job.warning = ErrorText(error);
       return;
     }
     if (!regular) {
-      ok_ = false;
-      events_.Warn(found.path, L"not a regular file; listed without a URL");
+      job.warning = L"not a regular file; listed without a URL";
       return;
     }
-    found.url = ParseInternetShortcutUrl(buffer_, SystemAnsiCodePage());
-    if (settings_.keepBytes) found.bytes = buffer_;
+    const std::string_view bytes(buffer.data(), length);
+    job.found.url = ParseInternetShortcutUrl(bytes, codePage_);
+    if (settings_.keepBytes) job.found.bytes = bytes;
+  }
+  // A file given directly, read on the calling thread.
+  void ReadOne(FoundShortcut& found) {
+    ReadJob job;
+    job.name = EncodeFileName(found.path);
+    job.knownRegular = false;
+    job.found = std::move(found);
+    Read(job, buffer_);
+    found = std::move(job.found);
+    if (!job.warning.empty()) Fail(found.path, job.warning);
   }
   bool ok() const { return ok_; }
 
@@ -261,7 +406,9 @@ class Walker {
   std::set<std::pair<dev_t, ino_t>> visited_;
   std::string realRoot_;
   std::wstring path_;
-  std::string buffer_;  // one read buffer for the whole walk
+  std::string buffer_;  // the read buffer when there is no pool
+  const unsigned codePage_ = SystemAnsiCodePage();
+  ReadPool pool_{ReadThreads(), [this](ReadJob& job, std::string& buffer) { Read(job, buffer); }};
   bool ok_ = true;
 };
 
@@ -347,7 +494,7 @@ bool ReadShortcut(const std::wstring& path, const WalkSettings& settings, FoundS
   Walker walker(settings, events);
   out.path = path;
   out.name = ShortcutNameFromPath(path);
-  walker.ReadInto(AT_FDCWD, EncodeFileName(path).c_str(), out);
+  walker.ReadOne(out);
   return walker.ok();
 }
 
