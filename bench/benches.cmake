@@ -20,7 +20,9 @@ vorpa_win_bench(bench_filefolder bench/filefolder_bench.cpp)
 vorpa_win_bench(bench_scan bench/scan_bench.cpp app/vorpa.rc)
 vorpa_win_bench(bench_listops bench/listops_bench.cpp app/vorpa.rc)
 vorpa_native_bench(bench_cli bench/cli_bench.cpp)
-if(NOT WIN32)
-  # The benchmark runs the tool that sits beside it.
+# These benchmarks run the console program that is built beside them.
+if(WIN32)
+  add_dependencies(bench_scan vorpa-list)
+else()
   add_dependencies(bench_cli vorpa-list)
 endif()

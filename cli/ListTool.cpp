@@ -1,7 +1,6 @@
 #include "cli/ListTool.h"
 
 #include <chrono>
-#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -68,9 +67,9 @@ class Collector : public WalkEvents {
     if (now - lastShown_ < std::chrono::milliseconds(200)) return;
     lastShown_ = now;
     const double seconds = std::chrono::duration<double>(now - start_).count();
-    wchar_t line[96];
-    std::swprintf(line, sizeof line / sizeof line[0], L"\r%zu shortcuts, %.0f/s", set_.rows.size(),
-                  seconds > 0 ? static_cast<double>(set_.rows.size()) / seconds : 0.0);
+    const double rate = seconds > 0 ? static_cast<double>(set_.rows.size()) / seconds : 0.0;
+    const std::wstring line = L"\r" + std::to_wstring(set_.rows.size()) + L" shortcuts, " +
+                              std::to_wstring(static_cast<unsigned long long>(rate)) + L"/s";
     WriteStderr(line);
     shown_ = true;
   }
