@@ -143,7 +143,11 @@ struct ReadJob {
 // Opening and reading files is nearly all of a walk's time, and it is the
 // kernel's time, which several threads share out among the processors. The
 // jobs are handed on in the order they were made, so the rows keep the
-// walk's order whatever thread read them.
+// walk's order whatever thread read them. They go in batches: a thread
+// switch per file would cost as much as the read.
+using ReadBatch = std::vector<ReadJob>;
+inline constexpr size_t kBatchSize = 64;
+
 class ReadPool {
  public:
   using ReadFn = std::function<void(ReadJob&, std::string& buffer)>;
@@ -162,10 +166,10 @@ class ReadPool {
 
   // Queues a job; with the queue full, first hands on what is ready.
   template <class Deliver>
-  void Submit(ReadJob&& job, Deliver&& deliver) {
+  void Submit(ReadBatch&& batch, Deliver&& deliver) {
     std::unique_lock<std::mutex> lock(mutex_);
     while (jobs_.size() >= kMaxQueued) DeliverFront(lock, deliver, true);
-    jobs_.push_back(std::make_unique<ReadJob>(std::move(job)));
+    jobs_.push_back(std::make_unique<Pending>(Pending{std::move(batch), false}));
     wanted_.notify_one();
     DeliverReady(lock, deliver);
   }
@@ -176,8 +180,12 @@ class ReadPool {
   }
 
  private:
+  struct Pending {
+    ReadBatch batch;
+    bool done;
+  };
   // Bounds memory and the folders kept open for pending reads.
-  static constexpr size_t kMaxQueued = 2048;
+  static constexpr size_t kMaxQueued = 64;
 
   template <class Deliver>
   void DeliverReady(std::unique_lock<std::mutex>& lock, Deliver& deliver) {
@@ -186,11 +194,11 @@ class ReadPool {
   template <class Deliver>
   void DeliverFront(std::unique_lock<std::mutex>& lock, Deliver& deliver, bool wait) {
     if (wait) finished_.wait(lock, [&] { return jobs_.front()->done; });
-    std::unique_ptr<ReadJob> job = std::move(jobs_.front());
+    std::unique_ptr<Pending> pending = std::move(jobs_.front());
     jobs_.pop_front();
     --taken_;
     lock.unlock();
-    deliver(*job);
+    for (ReadJob& job : pending->batch) deliver(job);
     lock.lock();
   }
   void Work() {
@@ -199,12 +207,14 @@ class ReadPool {
     for (;;) {
       wanted_.wait(lock, [&] { return stopping_ || taken_ < jobs_.size(); });
       if (taken_ >= jobs_.size()) return;
-      ReadJob& job = *jobs_[taken_++];
+      Pending& pending = *jobs_[taken_++];
       lock.unlock();
-      read_(job, buffer);
-      job.folder.reset();
+      for (ReadJob& job : pending.batch) {
+        read_(job, buffer);
+        job.folder.reset();
+      }
       lock.lock();
-      job.done = true;
+      pending.done = true;
       finished_.notify_all();
     }
   }
@@ -212,7 +222,7 @@ class ReadPool {
   ReadFn read_;
   std::mutex mutex_;
   std::condition_variable wanted_, finished_;
-  std::deque<std::unique_ptr<ReadJob>> jobs_;
+  std::deque<std::unique_ptr<Pending>> jobs_;
   size_t taken_ = 0;  // jobs_[0, taken_) are taken or done
   bool stopping_ = false;
   std::vector<std::thread> threads_;
@@ -252,6 +262,7 @@ class Walker {
       path_ += DecodeFileName(entry.name);
       Visit(level.folder, entry);
     }
+    if (!batch_.empty()) pool_.Submit(std::exchange(batch_, {}), [&](ReadJob& done) { Deliver(done); });
     pool_.Finish([&](ReadJob& job) { Deliver(job); });
     return ok_;
   }
@@ -356,7 +367,8 @@ class Walker {
       Deliver(job);
       return;
     }
-    pool_.Submit(std::move(job), [&](ReadJob& done) { Deliver(done); });
+    batch_.push_back(std::move(job));
+    if (batch_.size() >= kBatchSize) pool_.Submit(std::exchange(batch_, {}), [&](ReadJob& done) { Deliver(done); });
   }
 
   void Deliver(ReadJob& job) {
@@ -407,6 +419,7 @@ class Walker {
   std::string realRoot_;
   std::wstring path_;
   std::string buffer_;  // the read buffer when there is no pool
+  ReadBatch batch_;     // files met but not yet handed to the pool
   const unsigned codePage_ = SystemAnsiCodePage();
   ReadPool pool_{ReadThreads(), [this](ReadJob& job, std::string& buffer) { Read(job, buffer); }};
   bool ok_ = true;
