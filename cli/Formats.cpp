@@ -156,7 +156,7 @@ bool WriteCsv(const RowSet& set, const FormatContext& context, Sink& sink) {
 
 bool WriteTsv(const RowSet& set, const FormatContext& context, Sink& sink) {
   Buffered out(sink);
-  out.text() = "name\turl\tfolder\tpath";
+  out.text().append("name\turl\tfolder\tpath");
   if (context.duplicates) out.text() += "\tgroup";
   if (context.audit) out.text() += "\trisk";
   out.text() += "\n";
@@ -169,7 +169,7 @@ bool WriteTsv(const RowSet& set, const FormatContext& context, Sink& sink) {
     AppendTsvField(t, set.rows[i].folder);
     t.push_back('\t');
     AppendTsvField(t, set.info[i].path);
-    if (context.duplicates) t += "\t" + std::to_string(set.info[i].group);
+    if (context.duplicates) t.append("\t").append(std::to_string(set.info[i].group));
     if (context.audit) {
       t.push_back('\t');
       AppendTsvField(t, set.info[i].risk);
@@ -182,10 +182,11 @@ bool WriteTsv(const RowSet& set, const FormatContext& context, Sink& sink) {
 
 bool WriteJson(const RowSet& set, const FormatContext& context, Sink& sink) {
   Buffered out(sink);
-  out.text() = "[";
+  out.text().push_back('[');
   for (size_t i = 0; i < set.rows.size(); ++i) {
     std::string& t = out.text();
-    t += i == 0 ? "\n{\"name\":" : ",\n{\"name\":";
+    if (i > 0) t.push_back(',');
+    t.append("\n{\"name\":");
     AppendJsonString(t, set.rows[i].text);
     t += ",\"url\":";
     AppendJsonString(t, set.rows[i].url);
@@ -193,7 +194,7 @@ bool WriteJson(const RowSet& set, const FormatContext& context, Sink& sink) {
     AppendJsonString(t, set.rows[i].folder);
     t += ",\"path\":";
     AppendJsonString(t, set.info[i].path);
-    if (context.duplicates) t += ",\"group\":" + std::to_string(set.info[i].group);
+    if (context.duplicates) t.append(",\"group\":").append(std::to_string(set.info[i].group));
     if (context.audit) {
       t += ",\"risk\":";
       AppendJsonString(t, set.info[i].risk);
@@ -251,20 +252,20 @@ bool WriteTree(const Folder& folder, const RowSet& set, const FormatContext& con
   for (const auto& [sub, row] : folder.items) {
     std::string& t = out.text();
     if (sub) {
-      t += indent + "<DT><H3>";
+      t.append(indent).append("<DT><H3>");
       AppendHtmlText(t, sub->name);
-      t += "</H3>\n" + indent + "<DL><p>\n";
+      t.append("</H3>\n").append(indent).append("<DL><p>\n");
       if (!WriteTree(*sub, set, context, out, depth + 1)) return false;
-      out.text() += indent + "</DL><p>\n";
+      out.text().append(indent).append("</DL><p>\n");
       continue;
     }
-    t += indent + "<DT><A HREF=\"";
+    t.append(indent).append("<DT><A HREF=\"");
     AppendHtmlText(t, set.rows[row].url);
     t += "\">";
     AppendHtmlText(t, set.rows[row].text);
     t += "</A>\n";
     if (context.audit && !set.info[row].risk.empty()) {
-      t += indent + "<DD>";
+      t.append(indent).append("<DD>");
       AppendHtmlText(t, set.info[row].risk);
       t += "\n";
     }
@@ -294,7 +295,7 @@ bool WriteHtml(const RowSet& set, const FormatContext& context, Sink& sink) {
     f->items.emplace_back(nullptr, i);
   }
   Buffered out(sink);
-  out.text() =
+  out.text().append(
       "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n"
       "<!-- This is an automatically generated file.\n"
       "     It will be read and overwritten.\n"
@@ -302,7 +303,7 @@ bool WriteHtml(const RowSet& set, const FormatContext& context, Sink& sink) {
       "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=UTF-8\">\n"
       "<TITLE>Bookmarks</TITLE>\n"
       "<H1>Bookmarks</H1>\n"
-      "<DL><p>\n";
+      "<DL><p>\n");
   if (!WriteTree(top, set, context, out, 1)) return false;
   out.text() += "</DL><p>\n";
   return out.Flush();
