@@ -7,8 +7,10 @@
 #include <set>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
+#include "cli/ReadPool.h"
 #include "cli/Rows.h"
 #include "cli/Walk.h"
 #include "common/Text.h"
@@ -95,6 +97,13 @@ std::string ReadBytes(const std::wstring& path) {
   return bytes;
 }
 
+// One shortcut file to read on a pool thread, and what the read gave.
+struct ReadJob {
+  FoundShortcut found;
+  std::wstring warning;  // set when the file could not be read
+};
+struct NoScratch {};
+
 class Walker {
  public:
   Walker(const WalkSettings& settings, WalkEvents& events) : settings_(settings), events_(events) {}
@@ -143,10 +152,15 @@ class Walker {
       if (!isFolder) {
         if (!HasShortcutType(path)) continue;
         if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && !Allowed(path)) continue;
-        FoundShortcut found;
-        found.path = path;
-        ReadInto(found);
-        events_.Found(std::move(found));
+        ReadJob job;
+        job.found.path = path;
+        if (!pool_.threaded()) {
+          Read(job);
+          Deliver(job);
+          continue;
+        }
+        batch_.push_back(std::move(job));
+        if (batch_.size() >= kReadBatchSize) pool_.Submit(std::exchange(batch_, {}), [&](ReadJob& j) { Deliver(j); });
         continue;
       }
       if (!settings_.recursive) continue;
@@ -156,10 +170,14 @@ class Walker {
       path += L'\\';
       pending = open(shown);
     }
+    if (!batch_.empty()) pool_.Submit(std::exchange(batch_, {}), [&](ReadJob& j) { Deliver(j); });
+    pool_.Finish([&](ReadJob& j) { Deliver(j); });
     return ok_;
   }
 
-  void ReadInto(FoundShortcut& found) {
+  // Runs on the pool's threads: touches nothing but the job.
+  void Read(ReadJob& job) const {
+    FoundShortcut& found = job.found;
     found.name = DisplayName(found.path);
     found.url = ReadInternetShortcutUrl(found.path);
     if (settings_.keepBytes) found.bytes = ReadBytes(found.path);
@@ -169,11 +187,27 @@ class Walker {
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
       if (file.get() == INVALID_HANDLE_VALUE) {
-        Fail(found.path, GetLastError());
+        job.warning = ErrorText(GetLastError());
       } else if (GetFileType(file.get()) != FILE_TYPE_DISK) {
-        ok_ = false;
-        events_.Warn(found.path, L"not a regular file; listed without a URL");
+        job.warning = L"not a regular file; listed without a URL";
       }
+    }
+  }
+  void Deliver(ReadJob& job) {
+    if (!job.warning.empty()) {
+      ok_ = false;
+      events_.Warn(job.found.path, job.warning);
+    }
+    events_.Found(std::move(job.found));
+  }
+  void ReadInto(FoundShortcut& found) {
+    ReadJob job;
+    job.found = std::move(found);
+    Read(job);
+    found = std::move(job.found);
+    if (!job.warning.empty()) {
+      ok_ = false;
+      events_.Warn(found.path, job.warning);
     }
   }
   bool ok() const { return ok_; }
@@ -215,6 +249,8 @@ class Walker {
   std::wstring root_;
   std::set<std::tuple<DWORD, DWORD, DWORD>> seen_;
   bool ok_ = true;
+  std::vector<ReadJob> batch_;  // files met but not yet handed to the pool
+  ReadPool<ReadJob, NoScratch> pool_{ReadThreads(), [this](ReadJob& job, NoScratch&) { Read(job); }};
 };
 
 class TempFile : public OutputFile {
