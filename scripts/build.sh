@@ -25,3 +25,11 @@ vorpa_build_native() { # targets...
   vorpa_configure "$dir" -DCMAKE_BUILD_TYPE=Debug -DVORPA_SANITIZE=ON
   cmake --build "$dir" --target "$@"
 }
+
+# Optimised native build without sanitizers: the native vorpa-list product
+# and the benchmarks.
+vorpa_build_native_release() { # targets...
+  local dir="$VORPA_BUILD/native-release"
+  vorpa_configure "$dir" -DCMAKE_BUILD_TYPE=Release -DVORPA_TESTS=OFF
+  cmake --build "$dir" --target "$@"
+}

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs every test: native unit tests (AddressSanitizer, UBSan), a short fuzz
-# run of the shortcut reader, then the Windows tests under Wine on Xvfb.
+# Runs every test: native unit tests (AddressSanitizer, UBSan), the native
+# vorpa-list against independent readers, a short fuzz run of the shortcut
+# reader, then the Windows tests under Wine on Xvfb.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 "$here/deps.sh"
@@ -14,6 +15,11 @@ status=0
 echo "== Native unit tests"
 vorpa_build_native vorpa_unittests
 "$VORPA_BUILD/native/vorpa_unittests" --gtest_brief=1 2>&1 | tee "$logs/native.txt" || status=1
+
+echo "== vorpa-list natively, read back by independent readers"
+vorpa_build_native_release vorpa-list
+/usr/bin/python3 "$VORPA_ROOT/tests/cli/check_vorpa_list.py" "$VORPA_BUILD/native-release/vorpa-list" 2>&1 |
+  tee "$logs/cli.txt" || status=1
 
 echo "== Fuzzing the shortcut reader briefly"
 fuzzdir="$VORPA_BUILD/fuzz"
@@ -47,7 +53,7 @@ vorpa_wine_prefix
 # One closing line for both runners.
 count() { sed -n "s/^\[  $1  \] \([0-9]*\) tests\?.*/\1/p" "$2" | tail -1; }
 passed=0; failed=0
-for log in "$logs/native.txt" "$logs/wine.txt"; do
+for log in "$logs/native.txt" "$logs/cli.txt" "$logs/wine.txt"; do
   p=$(count PASSED "$log"); f=$(count FAILED "$log")
   passed=$((passed + ${p:-0})); failed=$((failed + ${f:-0}))
   if [ -z "$p" ] && [ -z "$f" ]; then status=1; echo "no test summary in $log"; fi

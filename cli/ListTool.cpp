@@ -1,0 +1,224 @@
+#include "cli/ListTool.h"
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "app/version.h"
+#include "cli/Audit.h"
+#include "cli/Formats.h"
+#include "cli/Options.h"
+#include "cli/Rows.h"
+#include "cli/Walk.h"
+#include "common/Text.h"
+#include "list/Columns.h"
+#include "list/ScanPaths.h"
+
+namespace vorpa::cli {
+namespace {
+
+// Rows come in as the walk finds them; the count shows on a terminal.
+class Collector : public WalkEvents {
+ public:
+  Collector(RowSet& set, const Options& options) : set_(set), options_(options) {
+    progress_ = !options.quiet && StderrIsTerminal();
+    start_ = std::chrono::steady_clock::now();
+    lastShown_ = start_;
+  }
+  ~Collector() override {
+    if (shown_) WriteStderr(L"\r\x1b[K");
+  }
+
+  void Begin(uint32_t root, std::wstring base) {
+    root_ = root;
+    base_ = std::move(base);
+  }
+
+  void Found(FoundShortcut&& s) override {
+    UrlEntry row;
+    row.text = std::move(s.name);
+    row.url = std::move(s.url);
+    row.folder = CutBaseFolder(FolderOfPath(s.path), base_);
+    RowInfo info;
+    info.root = root_;
+    if (options_.audit) {
+      const std::vector<std::wstring> reasons = AuditShortcut(s.bytes, row.url, SystemAnsiCodePage());
+      for (const std::wstring& r : reasons) info.risk += (info.risk.empty() ? L"" : L"; ") + r;
+      if (!info.risk.empty()) flagged_.push_back(set_.rows.size());
+    }
+    info.path = std::move(s.path);
+    set_.rows.push_back(std::move(row));
+    set_.info.push_back(std::move(info));
+    if (progress_ && (set_.rows.size() & 255) == 0) ShowProgress();
+  }
+
+  void Warn(const std::wstring& path, const std::wstring& what) override {
+    if (options_.quiet) return;
+    ClearProgress();
+    WriteStderr(L"vorpa-list: " + path + L": " + what + L"\n");
+  }
+  void Note(const std::wstring& path, const std::wstring& what) override { Warn(path, what); }
+
+  const std::vector<size_t>& flagged() const { return flagged_; }
+
+ private:
+  void ShowProgress() {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastShown_ < std::chrono::milliseconds(200)) return;
+    lastShown_ = now;
+    const double seconds = std::chrono::duration<double>(now - start_).count();
+    const double rate = seconds > 0 ? static_cast<double>(set_.rows.size()) / seconds : 0.0;
+    const std::wstring line = L"\r" + std::to_wstring(set_.rows.size()) + L" shortcuts, " +
+                              std::to_wstring(static_cast<unsigned long long>(rate)) + L"/s";
+    WriteStderr(line);
+    shown_ = true;
+  }
+  void ClearProgress() {
+    if (!shown_) return;
+    WriteStderr(L"\r\x1b[K");
+    shown_ = false;
+  }
+
+  RowSet& set_;
+  const Options& options_;
+  uint32_t root_ = 0;
+  std::wstring base_;
+  std::vector<size_t> flagged_;
+  bool progress_;
+  bool shown_ = false;
+  std::chrono::steady_clock::time_point start_, lastShown_;
+};
+
+// Standard output gets the bytes only once they are all made: the CSV
+// writer may start again in UTF-8 halfway through.
+class MemorySink : public Sink {
+ public:
+  bool Write(std::string_view bytes) override {
+    bytes_.append(bytes);
+    return true;
+  }
+  bool Rewind() override {
+    bytes_.clear();
+    return true;
+  }
+  const std::string& bytes() const { return bytes_; }
+
+ private:
+  std::string bytes_;
+};
+
+class FileSink : public Sink {
+ public:
+  explicit FileSink(OutputFile& file) : file_(file) {}
+  bool Write(std::string_view bytes) override { return file_.Write(bytes); }
+  bool Rewind() override { return file_.Rewind(); }
+
+ private:
+  OutputFile& file_;
+};
+
+std::wstring LastComponent(const std::wstring& path) {
+  std::wstring_view p = path;
+  while (p.size() > 1 && (p.back() == L'/' || p.back() == L'\\')) p.remove_suffix(1);
+  const size_t cut = p.find_last_of(L"/\\");
+  return std::wstring(cut == std::wstring_view::npos ? p : p.substr(cut + 1));
+}
+
+}  // namespace
+
+int RunListTool(const std::vector<std::wstring>& args) {
+  Options options;
+  std::wstring error;
+  if (!ParseOptions(args, options, error)) {
+    WriteStderr(L"vorpa-list: " + error + L"\nTry 'vorpa-list --help'.\n");
+    return kExitUsage;
+  }
+  if (options.help) {
+    std::string text;
+    AppendUtf8(text, HelpText());
+    return WriteStdout(text) ? kExitDone : kExitSomeUnreadable;
+  }
+  if (options.version) {
+    std::string text = "vorpa-list " VORPA_VERSION_STR "\n";
+    return WriteStdout(text) ? kExitDone : kExitSomeUnreadable;
+  }
+
+  RowSet set;
+  FormatContext context;
+  context.audit = options.audit;
+  context.duplicates = options.duplicates;
+  WalkSettings settings;
+  settings.recursive = options.recursive;
+  settings.followLinks = options.followLinks;
+  settings.keepBytes = options.audit;
+
+  bool allRead = true;
+  std::wstring listFolder;
+  std::wstring folderCaption = kCaptionFolder;
+  {
+    Collector collector(set, options);
+    for (uint32_t i = 0; i < options.paths.size(); ++i) {
+      std::wstring full;
+      const PathKind kind = InspectPath(options.paths[i], full);
+      context.roots.push_back({LastComponent(full), kind == PathKind::kFolder});
+      switch (kind) {
+        case PathKind::kFolder:
+          // The header names the folder as the window's does after an open,
+          // new for the first PATH and added for the others.
+          folderCaption = ApplyHeaderFolder(listFolder, full, i > 0);
+          collector.Begin(i, full);
+          if (!WalkFolder(full, settings, collector)) allRead = false;
+          break;
+        case PathKind::kShortcut: {
+          // A file given directly is a drop: no folder named, the folder column in full.
+          folderCaption = ApplyHeaderFolder(listFolder, std::wstring(), false);
+          collector.Begin(i, std::wstring());
+          FoundShortcut found;
+          if (!ReadShortcut(full, settings, found, collector)) allRead = false;
+          collector.Found(std::move(found));
+          break;
+        }
+        case PathKind::kOtherFile:
+          collector.Warn(options.paths[i], L"not a shortcut file (*.url) or folder");
+          allRead = false;
+          break;
+        case PathKind::kMissing:
+          collector.Warn(options.paths[i], L"no such file or folder");
+          allRead = false;
+          break;
+      }
+    }
+    if (options.audit && !options.quiet) {
+      for (size_t row : collector.flagged())
+        WriteStderr(L"vorpa-list: audit: " + set.info[row].path + L": " + set.info[row].risk + L"\n");
+    }
+  }
+  context.captions = {kCaptionName, kCaptionUrl, folderCaption};
+  context.csvCodePage = options.encoding == Encoding::kCp932  ? kCodePageShiftJis
+                        : options.encoding == Encoding::kUtf8 ? kCodePageUtf8
+                                                              : SystemAnsiCodePage();
+
+  SortRows(set, options.sort);
+  if (options.duplicates) KeepDuplicates(set);
+
+  bool written;
+  if (options.output.empty()) {
+    MemorySink sink;
+    written = WriteFormat(options.format, set, context, sink) && WriteStdout(sink.bytes());
+    if (!written) WriteStderr(L"vorpa-list: the output could not be written\n");
+  } else {
+    std::unique_ptr<OutputFile> file = CreateOutputFile(options.output, error);
+    if (file) {
+      FileSink sink(*file);
+      written = WriteFormat(options.format, set, context, sink) && file->Commit();
+      if (!written) error = L"not written completely; the old file, if any, is unchanged";
+    } else {
+      written = false;
+    }
+    if (!written) WriteStderr(L"vorpa-list: " + options.output + L": " + error + L"\n");
+  }
+  if (!written) return kExitSomeUnreadable;
+  return allRead ? kExitDone : kExitSomeUnreadable;
+}
+
+}  // namespace vorpa::cli

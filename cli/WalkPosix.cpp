@@ -1,0 +1,456 @@
+// The walk on POSIX systems: directory file descriptors, so that depth is
+// bounded by the open-file limit rather than by PATH_MAX.
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <memory>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cli/ReadPool.h"
+#include "cli/Rows.h"
+#include "cli/Walk.h"
+#include "common/Text.h"
+#include "list/ScanPaths.h"
+#include "list/UrlFileReader.h"
+#include "list/UrlFileReaderImpl.h"
+
+namespace vorpa::cli {
+namespace {
+
+std::wstring ErrorText(int error) { return DecodeFileName(strerror(error)); }
+
+bool HasShortcutType(std::string_view name) {
+  const size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos) return false;
+  const std::string_view type = name.substr(dot + 1);
+  return type.size() == 3 && (type[0] | 0x20) == 'u' && (type[1] | 0x20) == 'r' && (type[2] | 0x20) == 'l';
+}
+
+class Fd {
+ public:
+  explicit Fd(int fd = -1) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) close(fd_);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// Reads at most the reader's bound, whole lines only, as the window's reader
+// does. Without O_NONBLOCK a FIFO would wait for a writer forever. A file
+// the listing called regular is not asked for its status: a shortcut is
+// small, and the first read finds its end.
+bool ReadBytes(int dirFd, const char* name, bool knownRegular, std::string& bytes, size_t& length, int& error,
+               bool& regular) {
+  regular = true;
+  length = 0;
+  Fd fd(openat(dirFd, name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  if (fd.get() < 0) {
+    error = errno;
+    return false;
+  }
+  if (!knownRegular) {
+    struct stat st;
+    if (fstat(fd.get(), &st) != 0) {
+      error = errno;
+      return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+      regular = false;
+      return true;
+    }
+  }
+  const size_t bound = urlfile::kMaxBytes;
+  if (bytes.size() < 16384) bytes.resize(16384);
+  size_t used = 0;
+  bool atEnd = false;
+  while (used < bound) {
+    if (used == bytes.size()) bytes.resize(std::min(bytes.size() * 2, bound));
+    const ssize_t got = read(fd.get(), bytes.data() + used, bytes.size() - used);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      error = errno;
+      return false;
+    }
+    if (got == 0) {
+      atEnd = true;
+      break;
+    }
+    used += static_cast<size_t>(got);
+  }
+  if (!atEnd) {
+    char probe;
+    if (read(fd.get(), &probe, 1) > 0) used = urlfile::DropPartialLastLine(std::string_view(bytes.data(), used)).size();
+  }
+  length = used;
+  return true;
+}
+
+struct Entry {
+  std::string name;
+  unsigned char type;
+};
+
+// An open folder; the reads of its files may still hold it after the walk
+// has left it.
+class OpenFolder {
+ public:
+  explicit OpenFolder(DIR* dir) : dir_(dir) {}
+  ~OpenFolder() { closedir(dir_); }
+  OpenFolder(const OpenFolder&) = delete;
+  OpenFolder& operator=(const OpenFolder&) = delete;
+  DIR* dir() const { return dir_; }
+  int fd() const { return dirfd(dir_); }
+
+ private:
+  DIR* dir_;
+};
+
+// One shortcut file to read: where it is, and what the read gave.
+struct ReadJob {
+  std::shared_ptr<OpenFolder> folder;
+  std::string name;
+  bool knownRegular;
+  FoundShortcut found;
+  std::wstring warning;  // set when the file could not be read
+  bool done = false;
+};
+
+struct Level {
+  std::shared_ptr<OpenFolder> folder;
+  std::vector<Entry> entries;
+  size_t next = 0;
+  size_t pathLength;  // of the folder's path with its '/'
+};
+
+class Walker {
+ public:
+  Walker(const WalkSettings& settings, WalkEvents& events) : settings_(settings), events_(events) {}
+  ~Walker() {
+  }
+
+  bool Run(const std::wstring& folder) {
+    const std::string rootBytes = EncodeFileName(folder);
+    char* real = realpath(rootBytes.c_str(), nullptr);
+    if (real) {
+      realRoot_ = real;
+      free(real);
+    }
+    path_ = folder;
+    if (path_.empty() || path_.back() != L'/') path_ += L'/';
+    if (!Enter(open(rootBytes.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), folder)) return false;
+    while (!stack_.empty()) {
+      Level& level = stack_.back();
+      if (level.next == level.entries.size()) {
+        stack_.pop_back();
+        continue;
+      }
+      const Entry& entry = level.entries[level.next++];
+      path_.resize(level.pathLength);
+      path_ += DecodeFileName(entry.name);
+      Visit(level.folder, entry);
+    }
+    if (!batch_.empty()) pool_.Submit(std::exchange(batch_, {}), [&](ReadJob& done) { Deliver(done); });
+    pool_.Finish([&](ReadJob& job) { Deliver(job); });
+    return ok_;
+  }
+
+ private:
+  // Takes over `fd` (a folder just opened) and lists it, unless it was
+  // walked before under another name.
+  bool Enter(int fd, const std::wstring& shown) {
+    if (fd < 0) {
+      Fail(shown, errno);
+      return false;
+    }
+    struct stat st;
+    if (fstat(fd, &st) != 0) {
+      Fail(shown, errno);
+      close(fd);
+      return false;
+    }
+    if (!visited_.insert({st.st_dev, st.st_ino}).second) {
+      close(fd);
+      events_.Note(shown, L"folder already walked under another name, skipped");
+      return true;
+    }
+    DIR* dir = fdopendir(fd);
+    if (!dir) {
+      Fail(shown, errno);
+      close(fd);
+      return false;
+    }
+    Level level{std::make_shared<OpenFolder>(dir), {}, 0, path_.size()};
+    errno = 0;
+    while (const dirent* d = readdir(dir)) {
+      if (d->d_name[0] == '.' && (d->d_name[1] == 0 || (d->d_name[1] == '.' && d->d_name[2] == 0))) continue;
+      level.entries.push_back({d->d_name, d->d_type});
+    }
+    if (errno != 0) Fail(shown, errno);
+    // Directory order is the order of a hash on most file systems; by name
+    // a run can be repeated and compared.
+    std::sort(level.entries.begin(), level.entries.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
+    stack_.push_back(std::move(level));
+    return true;
+  }
+
+  void Fail(const std::wstring& path, int error) { Fail(path, ErrorText(error)); }
+  void Fail(const std::wstring& path, const std::wstring& what) {
+    ok_ = false;
+    events_.Warn(path, what);
+  }
+
+  bool InsideRoot() const {
+    char* real = realpath(EncodeFileName(path_).c_str(), nullptr);
+    if (!real) return false;
+    const std::string target = real;
+    free(real);
+    if (realRoot_.empty()) return false;
+    if (realRoot_ == "/") return true;
+    return target == realRoot_ || (target.size() > realRoot_.size() && target.compare(0, realRoot_.size(), realRoot_) == 0 &&
+                                   target[realRoot_.size()] == '/');
+  }
+
+  void Visit(const std::shared_ptr<OpenFolder>& folder, const Entry& entry) {
+    const int dirFd = folder->fd();
+    unsigned char type = entry.type;
+    struct stat st;
+    if (type == DT_UNKNOWN) {
+      if (fstatat(dirFd, entry.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return Fail(path_, errno);
+      type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISLNK(st.st_mode) ? DT_LNK : S_ISREG(st.st_mode) ? DT_REG : DT_FIFO;
+    }
+    if (type == DT_LNK) {
+      // A dangling link leads nowhere; it is no shortcut and no folder.
+      if (fstatat(dirFd, entry.name.c_str(), &st, 0) != 0) return;
+      const bool folder = S_ISDIR(st.st_mode);
+      if (folder ? !settings_.recursive : !HasShortcutType(entry.name)) return;
+      if (!settings_.followLinks && !InsideRoot()) {
+        events_.Note(path_, L"link leads out of the PATH, not followed (--follow-links follows it)");
+        return;
+      }
+      if (folder) {
+        const std::wstring shown = path_;
+        path_ += L'/';
+        Enter(openat(dirFd, entry.name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), shown);
+        return;
+      }
+      type = DT_REG;
+    }
+    if (type == DT_DIR) {
+      if (!settings_.recursive) return;
+      const std::wstring shown = path_;
+      path_ += L'/';
+      Enter(openat(dirFd, entry.name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC), shown);
+      return;
+    }
+    if (!HasShortcutType(entry.name)) return;
+    ReadJob job;
+    job.folder = folder;
+    job.name = entry.name;
+    job.knownRegular = type == DT_REG && entry.type == DT_REG;
+    job.found.path = path_;
+    job.found.name = ShortcutNameFromPath(path_);
+    if (!pool_.threaded()) {
+      Read(job, buffer_);
+      Deliver(job);
+      return;
+    }
+    batch_.push_back(std::move(job));
+    if (batch_.size() >= kReadBatchSize) pool_.Submit(std::exchange(batch_, {}), [&](ReadJob& done) { Deliver(done); });
+  }
+
+  void Deliver(ReadJob& job) {
+    if (!job.warning.empty()) {
+      ok_ = false;
+      events_.Warn(job.found.path, job.warning);
+    }
+    events_.Found(std::move(job.found));
+  }
+
+ public:
+  // Fills url (and bytes) of the job's shortcut, or its warning. Runs on
+  // the pool's threads: touches nothing but the job and the buffer.
+  void Read(ReadJob& job, std::string& buffer) const {
+    int error = 0;
+    bool regular = true;
+    size_t length = 0;
+    if (!ReadBytes(job.folder ? job.folder->fd() : AT_FDCWD, job.name.c_str(), job.knownRegular, buffer, length, error,
+                   regular)) {
+      job.warning = ErrorText(error);
+      return;
+    }
+    if (!regular) {
+      job.warning = L"not a regular file; listed without a URL";
+      return;
+    }
+    const std::string_view bytes(buffer.data(), length);
+    job.found.url = ParseInternetShortcutUrl(bytes, codePage_);
+    if (settings_.keepBytes) job.found.bytes = bytes;
+  }
+  // A file given directly, read on the calling thread.
+  void ReadOne(FoundShortcut& found) {
+    ReadJob job;
+    job.name = EncodeFileName(found.path);
+    job.knownRegular = false;
+    job.found = std::move(found);
+    Read(job, buffer_);
+    found = std::move(job.found);
+    if (!job.warning.empty()) Fail(found.path, job.warning);
+  }
+  bool ok() const { return ok_; }
+
+ private:
+  const WalkSettings& settings_;
+  WalkEvents& events_;
+  std::vector<Level> stack_;
+  std::set<std::pair<dev_t, ino_t>> visited_;
+  std::string realRoot_;
+  std::wstring path_;
+  std::string buffer_;  // the read buffer when there is no pool
+  std::vector<ReadJob> batch_;  // files met but not yet handed to the pool
+  const unsigned codePage_ = SystemAnsiCodePage();
+  ReadPool<ReadJob, std::string> pool_{ReadThreads(), [this](ReadJob& job, std::string& buffer) {
+                                         Read(job, buffer);
+                                         job.folder.reset();
+                                       }};
+  bool ok_ = true;
+};
+
+std::wstring CurrentFolder() {
+  std::string buffer(4096, '\0');
+  while (!getcwd(buffer.data(), buffer.size())) {
+    if (errno != ERANGE) return {};
+    buffer.resize(buffer.size() * 2);
+  }
+  buffer.resize(strlen(buffer.c_str()));
+  return DecodeFileName(buffer);
+}
+
+// The full form of a path: made absolute, "." components and doubled or
+// trailing separators removed; ".." and links are kept as given.
+std::wstring FullPath(const std::wstring& path) {
+  std::wstring joined = !path.empty() && path[0] == L'/' ? path : CurrentFolder() + L'/' + path;
+  std::wstring out;
+  size_t i = 0;
+  while (i < joined.size()) {
+    while (i < joined.size() && joined[i] == L'/') ++i;
+    size_t end = joined.find(L'/', i);
+    if (end == std::wstring::npos) end = joined.size();
+    const std::wstring_view part(joined.data() + i, end - i);
+    if (!part.empty() && part != L".") {
+      out += L'/';
+      out += part;
+    }
+    i = end;
+  }
+  return out.empty() ? L"/" : out;
+}
+
+class TempFile : public OutputFile {
+ public:
+  TempFile(std::string target, std::string temp, int fd) : target_(std::move(target)), temp_(std::move(temp)), fd_(fd) {}
+  ~TempFile() override {
+    if (fd_ >= 0) close(fd_);
+    if (!committed_) unlink(temp_.c_str());
+  }
+  bool Write(std::string_view bytes) override {
+    while (!bytes.empty()) {
+      const ssize_t n = write(fd_, bytes.data(), bytes.size());
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false;
+      bytes.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+  }
+  bool Rewind() override { return ftruncate(fd_, 0) == 0 && lseek(fd_, 0, SEEK_SET) == 0; }
+  bool Commit() override {
+    const bool flushed = fsync(fd_) == 0;
+    const bool closed = close(fd_) == 0;
+    fd_ = -1;
+    if (!flushed || !closed || rename(temp_.c_str(), target_.c_str()) != 0) return false;
+    committed_ = true;
+    return true;
+  }
+
+ private:
+  std::string target_, temp_;
+  int fd_;
+  bool committed_ = false;
+};
+
+}  // namespace
+
+PathKind InspectPath(const std::wstring& path, std::wstring& fullPath) {
+  fullPath = FullPath(path);
+  struct stat st;
+  if (stat(EncodeFileName(fullPath).c_str(), &st) != 0) return PathKind::kMissing;
+  if (S_ISDIR(st.st_mode)) return PathKind::kFolder;
+  return HasShortcutType(EncodeFileName(fullPath.substr(fullPath.rfind(L'/') + 1))) ? PathKind::kShortcut
+                                                                                   : PathKind::kOtherFile;
+}
+
+bool WalkFolder(const std::wstring& folder, const WalkSettings& settings, WalkEvents& events) {
+  Walker walker(settings, events);
+  return walker.Run(folder);
+}
+
+bool ReadShortcut(const std::wstring& path, const WalkSettings& settings, FoundShortcut& out, WalkEvents& events) {
+  Walker walker(settings, events);
+  out.path = path;
+  out.name = ShortcutNameFromPath(path);
+  walker.ReadOne(out);
+  return walker.ok();
+}
+
+std::unique_ptr<OutputFile> CreateOutputFile(const std::wstring& path, std::wstring& error) {
+  const std::string target = EncodeFileName(path);
+  std::string temp = target + ".tmp-XXXXXX";
+  const int fd = mkstemp(temp.data());
+  if (fd < 0) {
+    error = ErrorText(errno);
+    return nullptr;
+  }
+  // mkstemp makes the file private; the result gets the usual permissions.
+  const mode_t mask = umask(0);
+  umask(mask);
+  fchmod(fd, 0666 & ~mask);
+  return std::make_unique<TempFile>(target, temp, fd);
+}
+
+bool WriteStdout(std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = write(STDOUT_FILENO, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    bytes.remove_prefix(static_cast<size_t>(n));
+  }
+  return true;
+}
+
+void WriteStderr(const std::wstring& text) {
+  std::string bytes;
+  AppendUtf8(bytes, text);
+  while (!bytes.empty()) {
+    const ssize_t n = write(STDERR_FILENO, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    bytes.erase(0, static_cast<size_t>(n));
+  }
+}
+
+bool StderrIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+
+}  // namespace vorpa::cli

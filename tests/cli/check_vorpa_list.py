@@ -1,0 +1,289 @@
+#!/usr/bin/python3
+"""Runs the native vorpa-list on crafted trees and reads every output back
+with an independent reader: Python's csv and json, openpyxl, and html.parser
+for the bookmark tree. Prints a GoogleTest-like summary for scripts/test.sh."""
+import csv
+import html.parser
+import io
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import traceback
+
+import openpyxl
+
+TOOL = os.path.abspath(sys.argv[1])
+VERSION_HEADER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "app", "version.h")
+results = []
+
+
+def check(fn):
+    name = fn.__name__
+    try:
+        fn()
+        results.append((name, None))
+        print(f"[       OK ] {name}")
+    except Exception:  # noqa: BLE001 - every failure is reported, the rest run on
+        results.append((name, traceback.format_exc()))
+        print(f"[  FAILED  ] {name}\n{traceback.format_exc()}")
+    return fn
+
+
+def run(*args, user=None, check_rc=None):
+    cmd = [TOOL, *args]
+    # Another user is needed only where the check runs as root.
+    if user and os.geteuid() == 0:
+        cmd = ["setpriv", f"--reuid={user}", "--regid=nogroup", "--clear-groups", *cmd]
+    p = subprocess.run(cmd, capture_output=True, timeout=120)
+    if check_rc is not None:
+        assert p.returncode == check_rc, (cmd, p.returncode, p.stderr.decode(errors="replace"))
+    return p
+
+
+def shortcut(path, url, extra=""):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(("[InternetShortcut]\r\nURL=" + url + "\r\n" + extra).encode("cp932"))
+
+
+WORK = tempfile.mkdtemp(prefix="vorpa-list-check-")
+os.chmod(WORK, 0o755)
+TREE = os.path.join(WORK, "tree")
+# name, URL, folder below the tree ("" for the tree itself)
+ROWS = [
+    ("a", "https://a.example/", ""),
+    ("カンマ", "http://x.example/?q=1,2", ""),
+    ("quote", 'http://x.example/"q"', "sub"),
+    ("ホーム", "https://ホーム.example/", "sub/深い"),
+    ("z", "ftp://files.example/", "sub/深い"),
+]
+for name, url, folder in ROWS:
+    shortcut(os.path.join(TREE, folder, name + ".url"), url)
+with open(os.path.join(TREE, "readme.txt"), "w") as f:
+    f.write("not a shortcut")
+
+
+def expected_rows(sep="/"):
+    rows = []
+    for name, url, folder in sorted(ROWS, key=lambda r: (r[2], r[0])):
+        rows.append((name, url, (sep + folder.replace("/", sep)) if folder else ""))
+    return rows
+
+
+def in_walk_order():
+    # The walk lists each folder by name and enters a sub-folder where it is met.
+    out = []
+
+    def walk(rel):
+        here = os.path.join(TREE, rel)
+        for entry in sorted(os.listdir(here).__iter__(), key=lambda n: n.encode()):
+            full = os.path.join(here, entry)
+            if os.path.isdir(full):
+                walk(os.path.join(rel, entry) if rel else entry)
+            elif entry.lower().endswith(".url"):
+                url = next(r[1] for r in ROWS if r[0] == entry[:-4] and r[2] == rel)
+                out.append((entry[:-4], url, "/" + rel if rel else ""))
+
+    walk("")
+    return out
+
+
+@check
+def csv_is_the_windows_format_in_cp932_and_utf8():
+    raw = run("-r", TREE, check_rc=0).stdout
+    assert raw.endswith(b"\r\n\r\n") and not raw.startswith(b"\xef\xbb\xbf")
+    text = raw.decode("cp932")
+    lines = list(csv.reader(io.StringIO(text, newline="")))
+    assert lines[0] == ["ファイル名", "URLアドレス", f"ファイルパス ({TREE})", ""], lines[0]
+    # The file's last line is empty, as the window writes it.
+    assert lines[-1] == [] and [tuple(l) for l in lines[1:-1]] == in_walk_order(), lines
+    raw8 = run("-r", "--encoding", "utf-8", TREE, check_rc=0).stdout
+    assert raw8.startswith(b"\xef\xbb\xbf")
+    assert raw8[3:].decode("utf-8") == text
+
+
+@check
+def tsv_and_json_read_back():
+    rows = list(csv.reader(io.StringIO(run("-r", "--format", "tsv", TREE, check_rc=0).stdout.decode("utf-8"), newline=""),
+                           delimiter="\t"))
+    assert rows[0] == ["name", "url", "folder", "path"]
+    assert [tuple(r[:3]) for r in rows[1:]] == in_walk_order()
+    data = json.loads(run("-r", "--format", "json", "--sort", "name", TREE, check_rc=0).stdout)
+    assert [d["name"] for d in data] == sorted((r[0] for r in ROWS), key=str.lower), data
+    for d in data:
+        assert os.path.isfile(d["path"]) and d["path"].startswith(TREE + "/")
+        assert set(d) == {"name", "url", "folder", "path"}
+
+
+@check
+def xlsx_is_the_windows_workbook_with_links():
+    out = os.path.join(WORK, "list.xlsx")
+    run("-r", "--format", "xlsx", "-o", out, TREE, check_rc=0)
+    ws = openpyxl.load_workbook(out).active
+    assert [c.value for c in ws[1]] == ["ファイル名", "URLアドレス", f"ファイルパス ({TREE})"]
+    got = []
+    for row in ws.iter_rows(min_row=2):
+        link = row[1].hyperlink.target if row[1].hyperlink else None
+        got.append((row[0].value, link, row[2].value or ""))
+    assert got == in_walk_order(), got
+    assert not [f for f in os.listdir(WORK) if ".tmp-" in f]
+
+
+class BookmarkTree(html.parser.HTMLParser):
+    """Reads a bookmark file the way the browsers' importers do: a <DL>
+    opened after an <H3> holds that folder's bookmarks."""
+
+    def __init__(self):
+        super().__init__()
+        self.path, self.pending, self.found, self.text, self.href, self.in_h3 = [], None, [], "", None, False
+
+    def handle_starttag(self, tag, attrs):
+        if tag == "h3":
+            self.in_h3, self.text = True, ""
+        elif tag == "dl":
+            self.path.append(self.pending)
+            self.pending = None
+        elif tag == "a":
+            self.href, self.text = dict(attrs)["href"], ""
+
+    def handle_endtag(self, tag):
+        if tag == "h3":
+            self.in_h3, self.pending = False, self.text
+        elif tag == "dl":
+            self.path.pop()
+        elif tag == "a":
+            self.found.append((self.text, self.href, "/".join(p for p in self.path if p)))
+
+    def handle_data(self, data):
+        self.text += data
+
+
+@check
+def html_is_a_bookmark_tree_of_the_folders():
+    text = run("-r", "--format", "html", TREE, check_rc=0).stdout.decode("utf-8")
+    assert text.startswith("<!DOCTYPE NETSCAPE-Bookmark-file-1>")
+    tree = BookmarkTree()
+    tree.feed(text)
+    assert sorted(tree.found) == sorted((n, u, f) for n, u, f in ROWS), tree.found
+
+
+@check
+def loops_are_walked_once():
+    loop = os.path.join(WORK, "loop")
+    shortcut(os.path.join(loop, "a", "x.url"), "https://x/")
+    shortcut(os.path.join(loop, "b", "y.url"), "https://y/")
+    os.symlink("..", os.path.join(loop, "a", "up"))  # a link to a parent
+    os.symlink("../a", os.path.join(loop, "b", "to-a"))  # a second way into the tree
+    os.symlink("/etc", os.path.join(loop, "b", "out"))  # a way out, not followed
+    p = run("-r", "--format", "json", loop, check_rc=0)
+    assert [d["url"] for d in json.loads(p.stdout)] == ["https://x/", "https://y/"], p.stdout
+
+
+@check
+def unreadable_folder_warns_and_the_rest_is_written():
+    tree = os.path.join(WORK, "locked-tree")
+    shortcut(os.path.join(tree, "a.url"), "https://a/")
+    shortcut(os.path.join(tree, "locked", "b.url"), "https://b/")
+    shortcut(os.path.join(tree, "z", "c.url"), "https://c/")
+    for d, _, _ in os.walk(tree):
+        os.chmod(d, 0o755)
+    os.chmod(os.path.join(tree, "locked"), 0)
+    try:
+        p = run("-r", "--format", "json", tree, user="nobody", check_rc=1)
+    finally:
+        os.chmod(os.path.join(tree, "locked"), 0o755)
+    assert [d["url"] for d in json.loads(p.stdout)] == ["https://a/", "https://c/"]
+    assert b"locked" in p.stderr and b"ermission" in p.stderr, p.stderr
+
+
+@check
+def duplicates_and_audit_on_crafted_files():
+    tree = os.path.join(WORK, "crafted")
+    shortcut(os.path.join(tree, "1.url"), "HTTPS://Dup.Example/")
+    shortcut(os.path.join(tree, "2.url"), "https://unique.example/")
+    shortcut(os.path.join(tree, "3.url"), "https://dup.example")
+    shortcut(os.path.join(tree, "4.url"), "file://attacker/share/run.exe")
+    shortcut(os.path.join(tree, "5.url"), "https://ok.example/", "IconFile=\\\\attacker\\s\\i.ico\r\n")
+    shortcut(os.path.join(tree, "6.url"), "https://one.example/", "[InternetShortcut]\r\nURL=https://two.example/\r\n")
+    shortcut(os.path.join(tree, "7.url"), "https://e.example/" + "a" * 2100)
+    shortcut(os.path.join(tree, "8.url"), "search-ms:query=x")
+    dup = json.loads(run("--duplicates", "--format", "json", tree, check_rc=0).stdout)
+    assert [(d["name"], d["group"]) for d in dup] == [("1", 1), ("3", 1)], dup
+    p = run("--audit", "--format", "json", tree, check_rc=0)
+    risk = {d["name"]: d["risk"] for d in json.loads(p.stdout)}
+    assert risk["1"] == risk["2"] == risk["3"] == ""
+    assert "not a web address" in risk["4"] and "remote" in risk["4"]
+    assert "IconFile on a remote path" in risk["5"]
+    assert "several [InternetShortcut]" in risk["6"]
+    assert "2083" in risk["7"]
+    assert "search-ms" in risk["8"]
+    listed = p.stderr.decode()
+    assert all(os.path.join(tree, f"{n}.url") in listed for n in "45678"), listed
+    rows = list(csv.reader(io.StringIO(run("--audit", tree, check_rc=0).stdout.decode("cp932"), newline="")))
+    assert rows[0][3] == "リスク" and rows[0][4] == ""
+    assert "remote" in next(r for r in rows if r[0] == "4")[3]
+
+
+@check
+def bad_input_gets_a_defined_row_or_warning():
+    tree = os.path.join(WORK, "bad")
+    os.makedirs(tree)
+    with open(os.path.join(tree, "garbage.url"), "wb") as f:
+        f.write(os.urandom(4096))
+    with open(os.path.join(tree, "huge.url"), "wb") as f:
+        f.write(b"[InternetShortcut]\r\nURL=https://huge.example/\r\n")
+        f.truncate(1 << 30)  # sparse
+    os.mkfifo(os.path.join(tree, "fifo.url"))
+    with open(os.path.join(tree.encode(), b"bad\xff\xfe.url"), "wb") as f:
+        f.write(b"[InternetShortcut]\r\nURL=https://badname.example/\r\n")
+    deep = os.path.join(tree, *(["d" * 50] * 6))
+    shortcut(os.path.join(deep, "long.url"), "https://long.example/")
+    p = run("-r", "--format", "json", tree, check_rc=1)  # the FIFO cannot be read
+    rows = {d["name"]: d for d in json.loads(p.stdout)}
+    assert rows["huge"]["url"] == "https://huge.example/"
+    assert rows["fifo"]["url"] == "" and b"fifo.url" in p.stderr
+    assert rows["bad\ufffd\ufffd"]["url"] == "https://badname.example/"
+    assert len(rows["long"]["path"]) > 300 and rows["long"]["url"] == "https://long.example/"
+    assert "garbage" in rows
+    # Characters outside cp932 send the CSV to UTF-8 behind a BOM, as the window's save does.
+    raw = run("-r", tree).stdout
+    assert raw.startswith(b"\xef\xbb\xbf") and "bad\ufffd\ufffd" in raw.decode("utf-8-sig")
+
+
+@check
+def exit_codes_usage_and_version():
+    assert run("--format", "pdf", TREE).returncode == 2
+    assert run().returncode == 2
+    p = run("--format", "json", os.path.join(WORK, "missing"), TREE, check_rc=1)
+    assert len(json.loads(p.stdout)) == len(ROWS) - 3  # the others still listed (top folder only)
+    with open(VERSION_HEADER) as f:
+        version = next(l.split('"')[1] for l in f if "VORPA_VERSION_STR" in l)
+    assert run("--version", check_rc=0).stdout.decode().strip() == f"vorpa-list {version}"
+    assert b"--recursive" in run("--help", check_rc=0).stdout
+
+
+@check
+def output_file_is_replaced_only_when_complete():
+    out = os.path.join(WORK, "keep.csv")
+    with open(out, "wb") as f:
+        f.write(b"old")
+    # No temporary file can be made in a folder that is not there.
+    assert run("-o", os.path.join(WORK, "nowhere", "x.csv"), TREE).returncode == 1
+    run("-o", out, TREE, check_rc=0)
+    with open(out, "rb") as f:
+        assert f.read() == run(TREE).stdout
+    assert not [f for f in os.listdir(WORK) if ".tmp-" in f]
+
+
+shutil.rmtree(WORK, ignore_errors=True)
+failed = [n for n, e in results if e]
+print(f"[==========] {len(results)} tests ran.")
+print(f"[  PASSED  ] {len(results) - len(failed)} tests.")
+if failed:
+    print(f"[  FAILED  ] {len(failed)} tests, listed below:")
+    for n in failed:
+        print(f"[  FAILED  ] {n}")
+sys.exit(1 if failed else 0)
