@@ -43,6 +43,15 @@ bool ChangesListOrRunsLong(UINT id) {
   }
 }
 
+// Copies as much of `text` as fits `size` characters with its terminator,
+// never leaving half of a surrogate pair at the cut.
+void CopyTruncated(const std::wstring& text, wchar_t* out, size_t size) {
+  size_t n = std::min(text.size(), size - 1);
+  if (n < text.size() && n > 0 && IS_HIGH_SURROGATE(text[n - 1])) --n;
+  std::copy_n(text.data(), n, out);
+  out[n] = L'\0';
+}
+
 }  // namespace
 
 int CurrentShiftState() {
@@ -114,6 +123,10 @@ void frmMain::SetMousePointer(int pointer) {
 }
 
 bool frmMain::DoEvents() {
+  // The rows added since the last step appear while the messages run. Only
+  // the new rows are drawn; the list neither scrolls nor repaints the others.
+  if (lstView)
+    SendMessageW(lstView, LVM_SETITEMCOUNT, rows.size(), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
   MSG msg;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {
@@ -194,11 +207,14 @@ LRESULT frmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       if (lstView) RemoveWindowSubclass(lstView, ListProc, 1);
       if (quitOnDestroy_) PostQuitMessage(0);
       return 0;
-    case WM_NCDESTROY:
-      SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+    case WM_NCDESTROY: {
+      // The last message: the window's own clean-up still needs its handle.
+      const HWND hwnd = hwnd_;
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
       hwnd_ = nullptr;
       lstView = nullptr;
-      break;
+      return DefWindowProcW(hwnd, msg, wp, lp);
+    }
     default:
       break;
   }
@@ -270,8 +286,9 @@ LRESULT frmMain::HandleListMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   const double y = PixelsToTwips(GET_Y_LPARAM(lp));
   switch (msg) {
     case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:  // a key pressed with Alt held
       if (!busy()) lstView_KeyDown(static_cast<int>(wp), CurrentShiftState());
-      break;  // the control's own handling of the key goes on
+      break;  // the control's own handling of the key goes on, Alt's menu keys too
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:
@@ -326,10 +343,13 @@ LRESULT frmMain::OnNotify(NMHDR* hdr) {
   switch (hdr->code) {
     case LVN_GETDISPINFOW: {
       LVITEMW& item = reinterpret_cast<NMLVDISPINFOW*>(hdr)->item;
-      if ((item.mask & LVIF_TEXT) && item.iItem >= 0 && static_cast<size_t>(item.iItem) < rows.size()) {
-        // The control reads the text before the model can change again.
-        const std::wstring& text = rows[static_cast<size_t>(item.iItem)].Column(item.iSubItem);
-        item.pszText = text.empty() ? dispBuffer_ : const_cast<wchar_t*>(text.c_str());
+      if (!(item.mask & LVIF_TEXT) || !item.pszText || item.cchTextMax <= 0) return 0;
+      item.pszText[0] = L'\0';
+      if (item.iItem >= 0 && static_cast<size_t>(item.iItem) < rows.size()) {
+        // Copied into the control's own buffer: a pointer into the model
+        // would dangle once a walk's next row moves the rows in memory.
+        CopyTruncated(rows[static_cast<size_t>(item.iItem)].Column(item.iSubItem), item.pszText,
+                      static_cast<size_t>(item.cchTextMax));
       }
       return 0;
     }

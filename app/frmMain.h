@@ -174,7 +174,6 @@ class frmMain {
   bool syncingSelection_ = false;
   bool popupShown_ = false;  // set by lstView_MouseDown: the press was the menu's
   vorpa::ListDropTarget* dropTarget_ = nullptr;
-  wchar_t dispBuffer_[1] = {};
 };
 
 // Shift state of the keyboard as the handlers take it: 1 Shift, 2 Ctrl, 4 Alt.

@@ -47,6 +47,9 @@ void frmMain::lstView_MouseMove(int Button, int, double x, double y) {
 }
 
 void frmMain::lstView_MouseUp(int, int, double x, double y) {
+  // An armed move or the list's own drag took the pointer; after any release
+  // the next press must go where it points, even when the move stays armed.
+  if (GetCapture() == lstView) ReleaseCapture();
   if (blnDblClick) {
     const std::optional<size_t> hit = HitTest(TwipsToPixels(kOpenHitX), TwipsToPixels(y));
     // Cleared before the open: a message box of the open runs a message loop
@@ -56,7 +59,6 @@ void frmMain::lstView_MouseUp(int, int, double x, double y) {
     return;
   }
   if (lstTag.empty()) return;
-  if (GetCapture() == lstView) ReleaseCapture();
   // A walk or drop below us on the stack owns the list's order until it ends.
   if (!busy()) {
     const std::optional<size_t> hit = HitTest(TwipsToPixels(x), TwipsToPixels(y));

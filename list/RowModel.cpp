@@ -28,15 +28,27 @@ bool KeyLess(const char* a, size_t na, const char* b, size_t nb) {
 }
 }  // namespace
 
+// The mark goes in first and comes out again if the row cannot follow: a
+// failed allocation leaves the model as it was, never a row without a mark.
 void RowModel::Append(UrlEntry row) {
-  rows_.push_back(std::move(row));
   selected_.push_back(0);
+  try {
+    rows_.push_back(std::move(row));
+  } catch (...) {
+    selected_.pop_back();
+    throw;
+  }
 }
 
 void RowModel::Insert(size_t index, UrlEntry row) {
   index = std::min(index, rows_.size());
-  rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(index), std::move(row));
-  selected_.insert(selected_.begin() + static_cast<std::ptrdiff_t>(index), 0);
+  const auto mark = selected_.insert(selected_.begin() + static_cast<std::ptrdiff_t>(index), 0);
+  try {
+    rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(index), std::move(row));
+  } catch (...) {
+    selected_.erase(mark);
+    throw;
+  }
 }
 
 void RowModel::Clear() {
@@ -45,7 +57,7 @@ void RowModel::Clear() {
 }
 
 void RowModel::SetSelectedRange(size_t first, size_t last, bool on) {
-  if (rows_.empty() || first > last) return;
+  if (first >= rows_.size() || first > last) return;
   last = std::min(last, rows_.size() - 1);
   std::fill(selected_.begin() + static_cast<std::ptrdiff_t>(first),
             selected_.begin() + static_cast<std::ptrdiff_t>(last) + 1, on ? 1 : 0);

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <new>
+#include <string>
+
 #include "list/RowModel.h"
 
 using namespace vorpa;
@@ -87,4 +91,88 @@ TEST(RowModelSelection, RangesAndFirstSelected) {
   EXPECT_EQ(m.FirstSelected(), 1u);
   m.ClearSelection();
   EXPECT_EQ(m.SelectedCount(), 0u);
+  // Ranges the control reports for rows the model no longer has.
+  m.SetSelectedRange(7, 99, true);
+  m.SetSelectedRange(5, 5, true);
+  m.SetSelectedRange(3, 2, true);
+  EXPECT_EQ(m.SelectedCount(), 0u);
+  m.SetSelectedRange(4, 4, true);
+  EXPECT_EQ(m.FirstSelected(), 4u);
+}
+
+// While a test holds an OutOfMemory, every allocation of the program fails
+// with std::bad_alloc, as it does when the process has no memory left.
+namespace {
+bool g_memoryGone = false;
+
+void* Allocate(std::size_t size) {
+  if (g_memoryGone) throw std::bad_alloc();
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+
+struct OutOfMemory {
+  OutOfMemory() { g_memoryGone = true; }
+  ~OutOfMemory() { g_memoryGone = false; }
+  OutOfMemory(const OutOfMemory&) = delete;
+  OutOfMemory& operator=(const OutOfMemory&) = delete;
+};
+}  // namespace
+
+void* operator new(std::size_t size) { return Allocate(size); }
+void* operator new[](std::size_t size) { return Allocate(size); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  return g_memoryGone ? nullptr : std::malloc(size ? size : 1);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  return g_memoryGone ? nullptr : std::malloc(size ? size : 1);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+
+TEST(RowModelMemory, RowsAndMarksStayInStepWhenAnAllocationFails) {
+  // Reserving, filling and moving rows leave the two halves of the model with
+  // different room to spare: in each case one half must grow and the other
+  // need not.
+  const struct {
+    const char* what;
+    size_t reserve, rows, grownTo;
+    bool insert;
+  } cases[] = {
+      {"marks full, rows with room", 6, 4, 6, false},
+      {"marks full, rows with room", 6, 4, 6, true},
+      {"rows full, marks with room", 8, 4, 4, false},
+      {"rows full, marks with room", 8, 4, 4, true},
+  };
+  for (const auto& c : cases) {
+    const std::string what = std::string(c.what) + (c.insert ? ", insert" : ", append");
+    RowModel m;
+    m.Reserve(c.reserve);
+    while (m.size() < c.rows) m.Append({});
+    m.MoveSelectedBefore(m.size());
+    while (m.size() < c.grownTo) m.Append({});
+    ASSERT_EQ(m.rows().capacity() == m.size(), c.grownTo == c.rows) << what;
+
+    bool threw = false;
+    {
+      const UrlEntry row;  // built before memory runs out, moved in after
+      OutOfMemory gone;
+      try {
+        c.insert ? m.Insert(0, row) : m.Append(row);
+      } catch (const std::bad_alloc&) {
+        threw = true;
+      }
+    }
+    ASSERT_TRUE(threw) << what;
+    EXPECT_EQ(m.size(), c.grownTo) << what;
+    m.SelectAll();
+    EXPECT_EQ(m.SelectedCount(), m.size()) << what;
+    m.Append({L"after", L"", L""});
+    EXPECT_FALSE(m.IsSelected(m.size() - 1)) << what;
+    EXPECT_EQ(m.FirstSelected(), 0u) << what;
+  }
 }

@@ -113,10 +113,12 @@ void WriteShortcut(const fs::path& file, const std::string& url) {
 }
 
 size_t rowsAtPump;
+LRESULT rowsShownAtPump;
 frmMain* pumpedForm;
 void CALLBACK NoteRowsAtPump(HWND, UINT, UINT_PTR id, DWORD) {
   KillTimer(nullptr, id);
   rowsAtPump = pumpedForm->rows.size();
+  rowsShownAtPump = SendMessageW(pumpedForm->lstView, LVM_GETITEMCOUNT, 0, 0);
 }
 
 class DropTest : public MainWindowTest {
@@ -349,6 +351,7 @@ TEST_F(DropTest, FortyThousandPathsAreAllTaken) {
   // A message waiting when the drop starts runs at the drop's first pump
   // step, after the first paths and long before the last.
   rowsAtPump = static_cast<size_t>(-1);
+  rowsShownAtPump = -1;
   pumpedForm = &form();
   const UINT_PTR timer = SetTimer(nullptr, 0, 0, NoteRowsAtPump);
   const auto start = std::chrono::steady_clock::now();
@@ -360,6 +363,7 @@ TEST_F(DropTest, FortyThousandPathsAreAllTaken) {
                                               L"http://last/|" + dir.str()};
   EXPECT_EQ(Rows(), expected);
   EXPECT_EQ(rowsAtPump, 1u);
+  EXPECT_EQ(rowsShownAtPump, 1) << "the rows added so far did not appear";
   RecordProperty("seconds", std::to_string(seconds));
   EXPECT_LT(seconds, 60.0);
 }

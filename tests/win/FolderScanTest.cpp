@@ -163,18 +163,24 @@ TEST_F(FolderScanTest, OpenClearsTheSelectionOfKeptRows) {
   EXPECT_EQ(form().rows.SelectedCount(), 0u);
 }
 
+// The rows appear as they are added: the list shows at each step the rows
+// the walk has added so far.
 TEST_F(FolderScanTest, PumpRunsBeforeEntries0And20And40Only) {
   TempDir dir;
   MakeManyShortcuts(dir.path(), 45);
   std::vector<size_t> seen;
+  std::vector<int> shown;
   {
     PumpObserver observer([&] {
       const size_t n = form().rows.size();
-      if (seen.empty() || seen.back() != n) seen.push_back(n);
+      if (!seen.empty() && seen.back() == n) return;
+      seen.push_back(n);
+      shown.push_back(ItemCount());
     });
     form().OpenFolder(dir.str());
   }
   EXPECT_EQ(seen, (std::vector<size_t>{0, 20, 40}));
+  EXPECT_EQ(shown, (std::vector<int>{0, 20, 40}));
   EXPECT_EQ(ItemCount(), 45);
 }
 

@@ -8,6 +8,7 @@
 
 #include "app/resource.h"
 #include "common/Text.h"
+#include "tests/win/RealInput.h"
 #include "tests/win/ScanTestSupport.h"
 #include "tests/win/WinTestSupport.h"
 
@@ -208,6 +209,32 @@ TEST_F(ListCommandsTest, EscapeClearsTheSelection) {
   EXPECT_EQ(SelectedCount(), 0);
   EXPECT_EQ(form().rows.SelectedCount(), 0u);
   EXPECT_EQ(Column(0), (std::vector<std::wstring>{L"1", L"2", L"3", L"4"}));
+}
+
+// Real key strokes: with Alt held the list gets system keys, which Delete
+// and Escape must still reach, while Alt alone and Alt+F4 keep doing what
+// Windows does with them.
+TEST_F(ListCommandsTest, AltDeleteAndAltEscapeFromTheKeyboard) {
+  Fill(5);
+  ASSERT_TRUE(BringToFront(form()));
+  MenuWatch menus(form().hwnd());
+  Select({2, 4});
+  Chord(form(), {VK_MENU, VK_DELETE});
+  EXPECT_EQ(Column(0), (std::vector<std::wstring>{L"1", L"3", L"5"}));
+  Select({1, 3});
+  Chord(form(), {VK_MENU, VK_ESCAPE});
+  EXPECT_EQ(SelectedCount(), 0);
+  EXPECT_EQ(form().rows.SelectedCount(), 0u);
+  EXPECT_EQ(menus.loops, 0) << "Alt with another key opened the menu bar";
+
+  Chord(form(), {VK_MENU});
+  EXPECT_TRUE(RunLoopUntil(form(), [&] { return menus.loops == 1; }));
+  EXPECT_EQ(ItemCount(), 3);
+
+  const HWND window = form().hwnd();
+  ASSERT_TRUE(BringToFront(form()));
+  Chord(form(), {VK_MENU, VK_F4});
+  EXPECT_TRUE(RunLoopUntil(form(), [&] { return !IsWindow(window); }));
 }
 
 TEST_F(ListCommandsTest, EditAndPopupItemsDoWhatTheirKeysDo) {

@@ -1,5 +1,8 @@
 // The main window as a user meets it: caption, menus, the empty list with its
 // headers, layout on resize and closing.
+#include <windows.h>
+
+#include <filesystem>
 #include <map>
 
 #include "app/Twips.h"
@@ -49,6 +52,16 @@ TEST_F(MainWindowTest, StartsWithCaptionAndEmptyThreeColumnList) {
   EXPECT_EQ(HeaderWidth(0), TwipsToPixels(2310));
   EXPECT_EQ(HeaderWidth(1), TwipsToPixels(4650));
   EXPECT_EQ(HeaderWidth(2), TwipsToPixels(4650));
+  // The design's client area, with the list inside its margins.
+  RECT client{};
+  GetClientRect(form().hwnd(), &client);
+  EXPECT_EQ(client.right, TwipsToPixels(11880));
+  EXPECT_EQ(client.bottom, TwipsToPixels(5550));
+  const RECT r = ChildRect(list());
+  EXPECT_EQ(r.left, TwipsToPixels(90));
+  EXPECT_EQ(r.top, TwipsToPixels(30));
+  EXPECT_EQ(r.right - r.left, TwipsToPixels(11700));
+  EXPECT_EQ(r.bottom - r.top, TwipsToPixels(5550 - 90));
   const LONG style = GetWindowLongW(list(), GWL_STYLE);
   EXPECT_TRUE(style & LVS_OWNERDATA);
   EXPECT_TRUE(style & LVS_REPORT);
@@ -203,16 +216,54 @@ TEST_F(MainWindowTest, ListFollowsTheClientAreaWithItsMargins) {
   Pump();
 
   // Smaller than the margins: the list shrinks to nothing, nothing fails.
-  SendMessageW(w, WM_SIZE, SIZE_RESTORED, MAKELPARAM(3, 2));
-  MoveWindow(w, 0, 0, 1, 1, TRUE);
+  // Without WM_WINDOWPOSCHANGING the window keeps no minimum tracking size.
+  SetWindowPos(w, nullptr, 0, 0, 3, 3, SWP_NOMOVE | SWP_NOZORDER | SWP_NOSENDCHANGING);
   Pump();
-  SendMessageW(w, WM_SIZE, SIZE_RESTORED, MAKELPARAM(0, 0));
-  after = ChildRect(list());
   GetClientRect(w, &client);
-  if (client.right < TwipsToPixels(180)) {
-    EXPECT_EQ(after.right - after.left, 0);
-  }
+  ASSERT_LT(client.right, TwipsToPixels(180));
+  ASSERT_LT(client.bottom, TwipsToPixels(90));
+  after = ChildRect(list());
+  EXPECT_EQ(after.right - after.left, 0);
+  EXPECT_EQ(after.bottom - after.top, 0);
   EXPECT_TRUE(IsWindow(w));
+}
+
+// The control asks for a row's text with a buffer of its own, and keeps
+// what it gets only as long as that buffer lives.
+TEST_F(MainWindowTest, RowTextsAreCopiedIntoTheListsBuffer) {
+  const std::wstring name = std::wstring(10, L'a') + L"\U0001F600" + L"tail";  // a surrogate pair at 10 and 11
+  form().rows.Append({name, L"http://x/", L""});
+  form().RefreshList();
+  const struct {
+    int row, column, size;
+    std::wstring shown;
+  } cases[] = {
+      {0, 0, 64, name},
+      {0, 0, 11, std::wstring(10, L'a')},
+      {0, 0, 12, std::wstring(10, L'a')},  // the pair is not split
+      {0, 0, 13, name.substr(0, 12)},
+      {0, 0, 1, L""},
+      {0, 1, 64, L"http://x/"},
+      {0, 2, 64, L""},
+      {1, 0, 64, L""},  // past the last row
+  };
+  for (const auto& c : cases) {
+    wchar_t buf[80];
+    std::fill(std::begin(buf), std::end(buf), L'#');
+    NMLVDISPINFOW info{};
+    info.hdr.hwndFrom = list();
+    info.hdr.idFrom = IDC_LSTVIEW;
+    info.hdr.code = LVN_GETDISPINFOW;
+    info.item.mask = LVIF_TEXT;
+    info.item.iItem = c.row;
+    info.item.iSubItem = c.column;
+    info.item.pszText = buf;
+    info.item.cchTextMax = c.size;
+    SendMessageW(form().hwnd(), WM_NOTIFY, IDC_LSTVIEW, reinterpret_cast<LPARAM>(&info));
+    EXPECT_EQ(info.item.pszText, buf) << c.size;
+    EXPECT_EQ(std::wstring(buf, wcsnlen(buf, static_cast<size_t>(c.size))), c.shown) << c.size;
+    EXPECT_EQ(buf[c.size], L'#') << "written past the buffer of " << c.size;
+  }
 }
 
 TEST_F(MainWindowTest, HeaderRulesThroughTheWindowKeepEveryRow) {
@@ -298,3 +349,55 @@ TEST_P(ClosingTest, ClosesAtOnceAndReleasesTheFileService) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ThreeWays, ClosingTest, testing::Values(0, 1, 2));
+
+namespace {
+
+struct ProcessWindow {
+  DWORD process;
+  HWND found;
+};
+BOOL CALLBACK FindProcessWindow(HWND w, LPARAM lp) {
+  auto* want = reinterpret_cast<ProcessWindow*>(lp);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(w, &pid);
+  wchar_t caption[16] = {};
+  GetWindowTextW(w, caption, 16);
+  if (pid != want->process || !IsWindowVisible(w) || wcscmp(caption, L"VORPA") != 0) return TRUE;
+  want->found = w;
+  return FALSE;
+}
+
+}  // namespace
+
+// The program itself: closing its window ends its message loop and the
+// process, with exit code 0.
+TEST(Program, ClosingTheWindowEndsTheProgramWithCodeZero) {
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  const std::filesystem::path exe = std::filesystem::path(self).parent_path() / L"vorpa.exe";
+  ASSERT_TRUE(std::filesystem::exists(exe)) << "built next to the tests";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION pi{};
+  std::wstring command = L"\"" + exe.wstring() + L"\"";
+  ASSERT_TRUE(CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                             exe.parent_path().c_str(), &startup, &pi));
+  ProcessWindow window{pi.dwProcessId, nullptr};
+  for (int i = 0; i < 200 && !window.found; ++i) {
+    if (WaitForSingleObject(pi.hProcess, 50) == WAIT_OBJECT_0) break;
+    EnumWindows(FindProcessWindow, reinterpret_cast<LPARAM>(&window));
+  }
+  EXPECT_NE(window.found, nullptr) << "no main window appeared";
+  if (window.found) PostMessageW(window.found, WM_CLOSE, 0, 0);
+  const DWORD waited = WaitForSingleObject(pi.hProcess, 10000);
+  EXPECT_EQ(waited, WAIT_OBJECT_0) << "the program did not end";
+  DWORD code = 1;
+  if (waited != WAIT_OBJECT_0) {
+    TerminateProcess(pi.hProcess, 1);
+    WaitForSingleObject(pi.hProcess, 5000);
+  }
+  GetExitCodeProcess(pi.hProcess, &code);
+  EXPECT_EQ(code, 0u);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+}

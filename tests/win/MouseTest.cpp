@@ -5,46 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "interaction/OpenUrl.h"
 #include "tests/win/ListMouse.h"
+#include "tests/win/RealInput.h"
 #include "tests/win/WinTestSupport.h"
 
 using namespace vorpa;
 using namespace vorpa::test;
 
 namespace {
-
-void CALLBACK CloseMenu(HWND, UINT, UINT_PTR id, DWORD) {
-  KillTimer(nullptr, id);
-  EndMenu();
-}
-
-// Watches the main window for menu loops and closes every menu it sees, so a
-// test never waits on one.
-class MenuWatch {
- public:
-  explicit MenuWatch(HWND owner) : owner_(owner) {
-    SetWindowSubclass(owner_, Proc, 7, reinterpret_cast<DWORD_PTR>(this));
-  }
-  ~MenuWatch() { RemoveWindowSubclass(owner_, Proc, 7); }
-  MenuWatch(const MenuWatch&) = delete;
-  MenuWatch& operator=(const MenuWatch&) = delete;
-
-  int loops = 0;
-  std::vector<HMENU> shown;
-
- private:
-  static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR ref) {
-    auto* self = reinterpret_cast<MenuWatch*>(ref);
-    if (msg == WM_ENTERMENULOOP) {
-      ++self->loops;
-      // Closed from inside its own loop, once the menu is up.
-      SetTimer(nullptr, 0, 100, CloseMenu);
-    }
-    if (msg == WM_INITMENUPOPUP) self->shown.push_back(reinterpret_cast<HMENU>(wp));
-    return DefSubclassProc(hwnd, msg, wp, lp);
-  }
-  HWND owner_;
-};
 
 class MouseTest : public MainWindowTest {
  protected:
@@ -193,4 +162,44 @@ TEST_F(MouseTest, ReleaseTakenByTheListsOwnLoopStillEndsTheArmedMove) {
   EXPECT_EQ(form().lstTag, L"");
   EXPECT_EQ(form().lstMousePointer, 0);
   EXPECT_EQ(Order(), L"1,2,3,4");
+}
+
+TEST_F(MouseTest, DoubleClickThatWobblesOpensTheRowAndFreesThePointer) {
+  FillRows(form(), 3, L"http://example.test/");
+  std::vector<std::wstring> opened;
+  struct Restore {
+    ShellOpenFunction previous;
+    ~Restore() { SetShellOpenHook(std::move(previous)); }
+  } restore{SetShellOpenHook([&](HWND, const std::wstring& target, const std::wstring&) {
+    opened.push_back(target);
+    return INT_PTR{42};
+  })};
+  ASSERT_TRUE(BringToFront(form()));
+  ASSERT_TRUE(PointerTo(form(), ScreenPoint(list(), CellPoint(list(), 1, 1))));
+  // The hand moves a pixel or two while the second press is held.
+  for (DWORD flags : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_MOVE}) {
+    SendMouse(flags, flags == MOUSEEVENTF_MOVE ? 2 : 0, flags == MOUSEEVENTF_MOVE ? 1 : 0);
+    Settle(form());
+  }
+  EXPECT_EQ(form().lstTag, L"1") << "the wobble did not arm a move";
+  SendMouse(MOUSEEVENTF_LEFTUP);
+  Settle(form());
+  EXPECT_EQ(opened, std::vector<std::wstring>{L"http://example.test/2"});
+  EXPECT_NE(GetCapture(), list());
+  EXPECT_EQ(form().lstTag, L"1");  // the move stays armed
+
+  // The next click on the menu bar opens its menu, and the rows keep their
+  // selection.
+  MenuWatch menus(form().hwnd());
+  RECT file{};
+  ASSERT_TRUE(GetMenuItemRect(form().hwnd(), GetMenu(form().hwnd()), 0, &file));
+  ASSERT_TRUE(PointerTo(form(), POINT{(file.left + file.right) / 2, (file.top + file.bottom) / 2}));
+  SendMouse(MOUSEEVENTF_LEFTDOWN);
+  SendMouse(MOUSEEVENTF_LEFTUP);
+  EXPECT_TRUE(RunLoopUntil(form(), [&] { return menus.loops > 0; }));
+  Settle(form(), 200);
+  EXPECT_EQ(menus.loops, 1);
+  EXPECT_TRUE(form().rows.IsSelected(1));
+  EXPECT_EQ(ViewSelectedCount(), 1);
+  EXPECT_EQ(Order(), L"1,2,3");
 }
