@@ -170,7 +170,7 @@ TEST_F(MouseTest, DoubleClickThatWobblesOpensTheRowAndFreesThePointer) {
   struct Restore {
     ShellOpenFunction previous;
     ~Restore() { SetShellOpenHook(std::move(previous)); }
-  } restore{SetShellOpenHook([&](HWND, const std::wstring& target, const std::wstring&) {
+  } restore{SetShellOpenHook([&](HWND, const std::wstring& target, const std::wstring&, const std::wstring&) {
     opened.push_back(target);
     return INT_PTR{42};
   })};
