@@ -134,7 +134,8 @@ TEST(ListToolAudit, NamesEveryReasonToLookAtAShortcut) {
       {"[InternetShortcut]\r\nURL=https://a.com\r\nURL=https://b.com\r\n", L"several URL= keys"},
       {"[InternetShortcut]\r\nURL=\"https://a.com\"\r\n", L"quoted URL"},
       {"[InternetShortcut]\r\nURL=https://a.com/\r\n[InternetShortcut.W]\r\nURL=https://b.com/\r\n", L"different URLs"},
-      {"[InternetShortcut]\r\nURL=http://???/\r\n[InternetShortcut.W]\r\nURL=http://+ZeVnLIqe-/\r\n", L""},
+      {"[InternetShortcut]\r\nURL=http://???/\r\n[InternetShortcut.W]\r\nURL=http://+ZeVnLIqe-/\r\n",
+       L"not a web address (http:)"},  // a non-ASCII host asks first, as the window does
       {"\xEF\xBB\xBF[InternetShortcut]\r\nURL=https://a.com\r\n", L"byte-order mark"},
       {"garbage \x01\x02", L"no URL"},
   };
