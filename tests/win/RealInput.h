@@ -8,6 +8,8 @@
 #include <commctrl.h>
 
 #include <functional>
+#include <initializer_list>
+#include <iterator>
 #include <vector>
 
 #include "app/frmMain.h"
@@ -48,7 +50,7 @@ inline void SendMouse(DWORD flags, LONG dx = 0, LONG dy = 0) {
   in.mi.dx = dx;
   in.mi.dy = dy;
   in.mi.dwFlags = flags;
-  SendInput(1, &in, sizeof in);
+  SendInput(1, &in, static_cast<int>(sizeof in));
 }
 
 inline void SendKey(WORD vk, bool down) {
@@ -57,7 +59,7 @@ inline void SendKey(WORD vk, bool down) {
   in.ki.wVk = vk;
   in.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
   in.ki.dwFlags = (down ? 0 : KEYEVENTF_KEYUP) | (vk == VK_DELETE ? KEYEVENTF_EXTENDEDKEY : 0);
-  SendInput(1, &in, sizeof in);
+  SendInput(1, &in, static_cast<int>(sizeof in));
 }
 
 // Keys pressed in order and released in reverse order, like a chord.
