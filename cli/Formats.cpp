@@ -147,7 +147,7 @@ bool WriteCsv(const RowSet& set, const FormatContext& context, Sink& sink) {
   text += CsvField(kCaptionRisk) + L",\r\n";
   for (size_t i = 0; i < set.rows.size(); ++i) {
     const UrlEntry& r = set.rows[i];
-    text += CsvField(r.text) + L"," + CsvField(r.url) + L"," + CsvField(r.folder) + L"," + CsvField(set.info[i].risk) + L"\r\n";
+    text += CsvField(r.text) + L"," + CsvField(r.url) + L"," + CsvField(r.folder) + L"," + CsvField(set.info[i].risk()) + L"\r\n";
   }
   const std::string bytes = EncodeCsvFile(text, context.csvCodePage);
   if (bytes.empty()) return false;
@@ -168,11 +168,11 @@ bool WriteTsv(const RowSet& set, const FormatContext& context, Sink& sink) {
     t.push_back('\t');
     AppendTsvField(t, set.rows[i].folder);
     t.push_back('\t');
-    AppendTsvField(t, set.info[i].path);
+    AppendTsvField(t, set.info[i].path());
     if (context.duplicates) t.append("\t").append(std::to_string(set.info[i].group));
     if (context.audit) {
       t.push_back('\t');
-      AppendTsvField(t, set.info[i].risk);
+      AppendTsvField(t, set.info[i].risk());
     }
     t.push_back('\n');
     if (!out.MaybeFlush()) return false;
@@ -193,11 +193,11 @@ bool WriteJson(const RowSet& set, const FormatContext& context, Sink& sink) {
     t += ",\"folder\":";
     AppendJsonString(t, set.rows[i].folder);
     t += ",\"path\":";
-    AppendJsonString(t, set.info[i].path);
+    AppendJsonString(t, set.info[i].path());
     if (context.duplicates) t.append(",\"group\":").append(std::to_string(set.info[i].group));
     if (context.audit) {
       t += ",\"risk\":";
-      AppendJsonString(t, set.info[i].risk);
+      AppendJsonString(t, set.info[i].risk());
     }
     t += "}";
     if (!out.MaybeFlush()) return false;
@@ -214,9 +214,9 @@ bool WriteXlsx(const RowSet& set, const FormatContext& context, Sink& sink) {
     sheet.SetCell(1, 4, kCaptionRisk);
     size_t widest = AnsiByteLength(kCaptionRisk, codePage);
     for (size_t i = 0; i < set.rows.size(); ++i) {
-      if (set.info[i].risk.empty()) continue;
-      sheet.SetCell(static_cast<long>(i) + 2, 4, set.info[i].risk);
-      const size_t n = AnsiByteLength(set.info[i].risk, codePage);
+      if (set.info[i].risk().empty()) continue;
+      sheet.SetCell(static_cast<long>(i) + 2, 4, set.info[i].risk());
+      const size_t n = AnsiByteLength(set.info[i].risk(), codePage);
       if (n > widest) widest = n;
     }
     sheet.SetColumnWidth(4, static_cast<double>(widest) * 0.9);
@@ -264,9 +264,9 @@ bool WriteTree(const Folder& folder, const RowSet& set, const FormatContext& con
     t += "\">";
     AppendHtmlText(t, set.rows[row].text);
     t += "</A>\n";
-    if (context.audit && !set.info[row].risk.empty()) {
+    if (context.audit && !set.info[row].risk().empty()) {
       t.append(indent).append("<DD>");
-      AppendHtmlText(t, set.info[row].risk);
+      AppendHtmlText(t, set.info[row].risk());
       t += "\n";
     }
     if (!out.MaybeFlush()) return false;

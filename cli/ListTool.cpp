@@ -1,6 +1,7 @@
 #include "cli/ListTool.h"
 
 #include <chrono>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -17,10 +18,14 @@
 namespace vorpa::cli {
 namespace {
 
-// Rows come in as the walk finds them; the count shows on a terminal.
+// Rows come in as the walk finds them; the count shows on a terminal. They
+// are gathered in blocks and put into the row set once at the end: a vector
+// growing row by row would hold its old and new storage at once and copy
+// every row a second time, which for a long list costs more than the rows.
 class Collector : public WalkEvents {
  public:
-  Collector(RowSet& set, const Options& options) : set_(set), options_(options) {
+  Collector(RowSet& set, const Options& options)
+      : set_(set), options_(options), keepPaths_(options.format == Format::kTsv || options.format == Format::kJson) {
     progress_ = !options.quiet && StderrIsTerminal();
     start_ = std::chrono::steady_clock::now();
     lastShown_ = start_;
@@ -35,21 +40,46 @@ class Collector : public WalkEvents {
   }
 
   void Found(FoundShortcut&& s) override {
-    UrlEntry row;
+    if (blocks_.empty() || blocks_.back().rows.size() == kBlock) {
+      blocks_.emplace_back();
+      blocks_.back().rows.reserve(kBlock);
+      blocks_.back().info.reserve(kBlock);
+    }
+    Block& block = blocks_.back();
+    UrlEntry& row = block.rows.emplace_back();
     row.text = std::move(s.name);
     row.url = std::move(s.url);
-    row.folder = CutBaseFolder(FolderOfPath(s.path), base_);
-    RowInfo info;
+    row.folder = CutBaseFolder(FolderPartOfPath(s.path), base_);
+    RowInfo& info = block.info.emplace_back();
     info.root = root_;
+    bool flagged = false;
     if (options_.audit) {
-      const std::vector<std::wstring> reasons = AuditShortcut(s.bytes, row.url, SystemAnsiCodePage());
-      for (const std::wstring& r : reasons) info.risk += (info.risk.empty() ? L"" : L"; ") + r;
-      if (!info.risk.empty()) flagged_.push_back(set_.rows.size());
+      std::wstring risk;
+      for (const std::wstring& r : AuditShortcut(s.bytes, row.url, SystemAnsiCodePage()))
+        risk += (risk.empty() ? L"" : L"; ") + r;
+      flagged = !risk.empty();
+      if (flagged) {
+        flagged_.push_back(count_);
+        info.SetRisk(std::move(risk));
+      }
     }
-    info.path = std::move(s.path);
-    set_.rows.push_back(std::move(row));
-    set_.info.push_back(std::move(info));
-    if (progress_ && (set_.rows.size() & 255) == 0) ShowProgress();
+    // The path is long and most formats leave it out: held only where it is written.
+    if (keepPaths_ || flagged) info.SetPath(std::move(s.path));
+    ++count_;
+    if (progress_ && (count_ & 255) == 0) ShowProgress();
+  }
+
+  // Hands the rows to the set, each block freed once it is moved.
+  void Finish() {
+    set_.rows.reserve(set_.rows.size() + count_);
+    set_.info.reserve(set_.info.size() + count_);
+    for (Block& block : blocks_) {
+      std::move(block.rows.begin(), block.rows.end(), std::back_inserter(set_.rows));
+      std::move(block.info.begin(), block.info.end(), std::back_inserter(set_.info));
+      block = Block();
+    }
+    blocks_.clear();
+    count_ = 0;
   }
 
   void Warn(const std::wstring& path, const std::wstring& what) override {
@@ -67,8 +97,8 @@ class Collector : public WalkEvents {
     if (now - lastShown_ < std::chrono::milliseconds(200)) return;
     lastShown_ = now;
     const double seconds = std::chrono::duration<double>(now - start_).count();
-    const double rate = seconds > 0 ? static_cast<double>(set_.rows.size()) / seconds : 0.0;
-    const std::wstring line = L"\r" + std::to_wstring(set_.rows.size()) + L" shortcuts, " +
+    const double rate = seconds > 0 ? static_cast<double>(count_) / seconds : 0.0;
+    const std::wstring line = L"\r" + std::to_wstring(count_) + L" shortcuts, " +
                               std::to_wstring(static_cast<unsigned long long>(rate)) + L"/s";
     WriteStderr(line);
     shown_ = true;
@@ -79,8 +109,17 @@ class Collector : public WalkEvents {
     shown_ = false;
   }
 
+  struct Block {
+    std::vector<UrlEntry> rows;
+    std::vector<RowInfo> info;
+  };
+  static constexpr size_t kBlock = 4096;
+
   RowSet& set_;
   const Options& options_;
+  const bool keepPaths_;
+  std::vector<Block> blocks_;
+  size_t count_ = 0;
   uint32_t root_ = 0;
   std::wstring base_;
   std::vector<size_t> flagged_;
@@ -89,22 +128,32 @@ class Collector : public WalkEvents {
   std::chrono::steady_clock::time_point start_, lastShown_;
 };
 
-// Standard output gets the bytes only once they are all made: the CSV
-// writer may start again in UTF-8 halfway through.
-class MemorySink : public Sink {
+// Standard output cannot be taken back, and the CSV writer may start again
+// in UTF-8 halfway through. A first run into nothing counts how often it
+// does; the real run then drops what comes before the last new start. The
+// bytes are the same, and the list never waits in memory as bytes too.
+class CountingSink : public Sink {
  public:
-  bool Write(std::string_view bytes) override {
-    bytes_.append(bytes);
-    return true;
-  }
+  bool Write(std::string_view) override { return true; }
   bool Rewind() override {
-    bytes_.clear();
+    ++rewinds_;
     return true;
   }
-  const std::string& bytes() const { return bytes_; }
+  int rewinds() const { return rewinds_; }
 
  private:
-  std::string bytes_;
+  int rewinds_ = 0;
+};
+
+class StdoutSink : public Sink {
+ public:
+  explicit StdoutSink(int rewindsToCome) : skip_(rewindsToCome) {}
+  bool Write(std::string_view bytes) override { return skip_ > 0 || WriteStdout(bytes); }
+  // A new start nobody counted would follow bytes already out: refused.
+  bool Rewind() override { return skip_-- > 0; }
+
+ private:
+  int skip_;
 };
 
 class FileSink : public Sink {
@@ -188,9 +237,10 @@ int RunListTool(const std::vector<std::wstring>& args) {
           break;
       }
     }
+    collector.Finish();
     if (options.audit && !options.quiet) {
       for (size_t row : collector.flagged())
-        WriteStderr(L"vorpa-list: audit: " + set.info[row].path + L": " + set.info[row].risk + L"\n");
+        WriteStderr(L"vorpa-list: audit: " + set.info[row].path() + L": " + set.info[row].risk() + L"\n");
     }
   }
   context.captions = {kCaptionName, kCaptionUrl, folderCaption};
@@ -203,8 +253,13 @@ int RunListTool(const std::vector<std::wstring>& args) {
 
   bool written;
   if (options.output.empty()) {
-    MemorySink sink;
-    written = WriteFormat(options.format, set, context, sink) && WriteStdout(sink.bytes());
+    int rewinds = 0;
+    if (options.format == Format::kCsv) {
+      CountingSink dry;
+      if (WriteFormat(options.format, set, context, dry)) rewinds = dry.rewinds();
+    }
+    StdoutSink sink(rewinds);
+    written = WriteFormat(options.format, set, context, sink);
     if (!written) WriteStderr(L"vorpa-list: the output could not be written\n");
   } else {
     std::unique_ptr<OutputFile> file = CreateOutputFile(options.output, error);

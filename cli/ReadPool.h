@@ -18,10 +18,15 @@ namespace vorpa::cli {
 // switch per file would cost as much as the read.
 inline constexpr size_t kReadBatchSize = 64;
 
-// One thread per processor, at most four: beyond that the file system's
-// locks, not the processors, set the pace. None on a single processor.
+// The processors this process may run on (its affinity, not the machine's
+// count: under `taskset` or a container's CPU set they differ).
+unsigned UsableProcessors();
+
+// One thread per usable processor, at most four: beyond that the file
+// system's locks, not the processors, set the pace. None on a single one:
+// there the threads would only take turns, and every turn costs a switch.
 inline unsigned ReadThreads() {
-  const unsigned n = std::thread::hardware_concurrency();
+  const unsigned n = UsableProcessors();
   return n <= 1 ? 0 : n > 4 ? 4 : n;
 }
 

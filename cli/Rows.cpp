@@ -83,28 +83,6 @@ void KeepDuplicates(RowSet& set) {
   for (size_t i = 0; i < set.info.size(); ++i) set.info[i].group = groupOf[i];
 }
 
-void AppendUtf8(std::string& out, std::wstring_view text) {
-  for (size_t i = 0; i < text.size(); ++i) {
-    char32_t cp = CodePointAt(text, i);
-    if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) cp = 0xFFFD;
-    if (cp < 0x80) {
-      out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-  }
-}
-
 std::string ToUtf8(std::wstring_view text) {
   std::string out;
   out.reserve(text.size());
@@ -117,9 +95,14 @@ std::string ToUtf8(std::wstring_view text) {
 namespace vorpa::cli {
 
 std::wstring DecodeFileName(std::string_view bytes, bool* valid) {
-  if (valid) *valid = true;
   std::wstring out;
-  out.reserve(bytes.size());
+  AppendFileName(out, bytes, valid);
+  return out;
+}
+
+void AppendFileName(std::wstring& out, std::string_view bytes, bool* valid) {
+  if (valid) *valid = true;
+  out.reserve(out.size() + bytes.size());
   const auto byte = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
   for (size_t i = 0; i < bytes.size();) {
     const unsigned char b = byte(i);
@@ -138,13 +121,11 @@ std::wstring DecodeFileName(std::string_view bytes, bool* valid) {
     // Overlong forms, surrogates and code points past U+10FFFF are not UTF-8.
     if (ok && ((n == 3 && cp < 0x800) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp <= 0xDFFF)))
       ok = false;
-    if (!ok || sizeof(wchar_t) == 2) {
-      if (!ok) {
-        if (valid) *valid = false;
-        out.push_back(static_cast<wchar_t>(0xDC00 + b));
-        ++i;
-        continue;
-      }
+    if (!ok) {
+      if (valid) *valid = false;
+      out.push_back(static_cast<wchar_t>(0xDC00 + b));
+      ++i;
+      continue;
     }
     if constexpr (sizeof(wchar_t) == 2) {
       if (cp >= 0x10000) {
@@ -158,19 +139,18 @@ std::wstring DecodeFileName(std::string_view bytes, bool* valid) {
     }
     i += n;
   }
-  return out;
 }
 
 std::string EncodeFileName(std::wstring_view name) {
   std::string out;
   out.reserve(name.size());
   for (size_t i = 0; i < name.size(); ++i) {
-    const unsigned u = static_cast<unsigned>(name[i]);
-    if (u >= 0xDC80 && u <= 0xDCFF) {
-      out.push_back(static_cast<char>(u - 0xDC00));
+    const char32_t cp = CodePointAt(name, i);
+    if (cp >= 0xDC80 && cp <= 0xDCFF) {
+      out.push_back(static_cast<char>(cp - 0xDC00));
       continue;
     }
-    AppendUtf8(out, name.substr(i, 1));
+    AppendUtf8(out, cp);
   }
   return out;
 }

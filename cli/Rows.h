@@ -2,6 +2,7 @@
 // The rows the tool lists, with what the window's rows do not carry: the
 // file's path, which PATH it came from, and the audit's findings.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,11 +12,33 @@
 
 namespace vorpa::cli {
 
+// Most rows carry neither a path to write nor a finding: the texts are kept
+// apart, so that such a row costs a pointer.
 struct RowInfo {
-  std::wstring path;  // the shortcut file's full path as given or walked
-  std::wstring risk;  // the audit's reasons, "; "-separated; empty when none
-  uint32_t root = 0;  // index of the PATH argument it came from
+  uint32_t root = 0;   // index of the PATH argument it came from
   uint32_t group = 0;  // with --duplicates: 1-based group of equal URLs
+
+  // The shortcut file's full path as given or walked, where the format
+  // writes it or the audit names the row; otherwise empty.
+  const std::wstring& path() const { return more_ ? more_->path : Empty(); }
+  // The audit's reasons, "; "-separated; empty when none.
+  const std::wstring& risk() const { return more_ ? more_->risk : Empty(); }
+  void SetPath(std::wstring path) { More().path = std::move(path); }
+  void SetRisk(std::wstring risk) { More().risk = std::move(risk); }
+
+ private:
+  struct Texts {
+    std::wstring path, risk;
+  };
+  static const std::wstring& Empty() {
+    static const std::wstring empty;
+    return empty;
+  }
+  Texts& More() {
+    if (!more_) more_ = std::make_unique<Texts>();
+    return *more_;
+  }
+  std::unique_ptr<Texts> more_;
 };
 
 // Two parallel arrays, so the window's output functions take `rows` as is.
@@ -37,7 +60,6 @@ std::wstring NormalizeUrlForDuplicates(std::wstring_view url);
 void KeepDuplicates(RowSet& set);
 
 // UTF-8 of wide text; a lone surrogate becomes U+FFFD.
-void AppendUtf8(std::string& out, std::wstring_view text);
 std::string ToUtf8(std::wstring_view text);
 
 }  // namespace vorpa::cli
@@ -48,6 +70,7 @@ namespace vorpa::cli {
 // part of valid UTF-8 becomes U+DC80 + byte, so that the name can be shown
 // (as U+FFFD) and still be opened again by EncodeFileName.
 std::wstring DecodeFileName(std::string_view bytes, bool* valid = nullptr);
+void AppendFileName(std::wstring& out, std::string_view bytes, bool* valid = nullptr);
 std::string EncodeFileName(std::wstring_view name);
 
 }  // namespace vorpa::cli

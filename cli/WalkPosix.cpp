@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <sched.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -21,7 +22,6 @@
 #include "common/Text.h"
 #include "list/ScanPaths.h"
 #include "list/UrlFileReader.h"
-#include "list/UrlFileReaderImpl.h"
 
 namespace vorpa::cli {
 namespace {
@@ -49,14 +49,13 @@ class Fd {
   int fd_;
 };
 
-// Reads at most the reader's bound, whole lines only, as the window's reader
-// does. Without O_NONBLOCK a FIFO would wait for a writer forever. A file
-// the listing called regular is not asked for its status: a shortcut is
-// small, and the first read finds its end.
-bool ReadBytes(int dirFd, const char* name, bool knownRegular, std::string& bytes, size_t& length, int& error,
+// Reads the file's leading bytes by the reader's rule (bound, whole lines).
+// Without O_NONBLOCK a FIFO would wait for a writer forever. A file the
+// listing called regular is not asked for its status: a shortcut is small,
+// and the second read finds its end.
+bool ReadBytes(int dirFd, const char* name, bool knownRegular, std::string& buffer, std::string_view& bytes, int& error,
                bool& regular) {
   regular = true;
-  length = 0;
   Fd fd(openat(dirFd, name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
   if (fd.get() < 0) {
     error = errno;
@@ -73,39 +72,29 @@ bool ReadBytes(int dirFd, const char* name, bool knownRegular, std::string& byte
       return true;
     }
   }
-  const size_t bound = urlfile::kMaxBytes;
-  if (bytes.size() < 16384) bytes.resize(16384);
-  size_t used = 0;
-  bool atEnd = false;
-  while (used < bound) {
-    if (used == bytes.size()) bytes.resize(std::min(bytes.size() * 2, bound));
-    const ssize_t got = read(fd.get(), bytes.data() + used, bytes.size() - used);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      error = errno;
-      return false;
+  auto read = [&](char* dst, size_t max) -> long long {
+    for (;;) {
+      const ssize_t got = ::read(fd.get(), dst, max);
+      if (got >= 0) return got;
+      if (errno != EINTR) {
+        error = errno;
+        return -1;
+      }
     }
-    if (got == 0) {
-      atEnd = true;
-      break;
-    }
-    used += static_cast<size_t>(got);
-  }
-  if (!atEnd) {
-    char probe;
-    if (read(fd.get(), &probe, 1) > 0) used = urlfile::DropPartialLastLine(std::string_view(bytes.data(), used)).size();
-  }
-  length = used;
-  return true;
+  };
+  return ReadShortcutBytes(read, 0, buffer, bytes);
 }
 
+// A name in a folder's listing: where it starts in the folder's names.
 struct Entry {
-  std::string name;
+  size_t offset;
+  size_t length;
   unsigned char type;
 };
 
-// An open folder; the reads of its files may still hold it after the walk
-// has left it.
+// An open folder and the names it lists, one after another with a NUL
+// after each (one block for the folder, not one for each name). The reads
+// of its files may still hold it after the walk has left it.
 class OpenFolder {
  public:
   explicit OpenFolder(DIR* dir) : dir_(dir) {}
@@ -114,15 +103,19 @@ class OpenFolder {
   OpenFolder& operator=(const OpenFolder&) = delete;
   DIR* dir() const { return dir_; }
   int fd() const { return dirfd(dir_); }
+  std::string& names() { return names_; }
+  const char* name(const Entry& entry) const { return names_.data() + entry.offset; }
+  std::string_view nameView(const Entry& entry) const { return {names_.data() + entry.offset, entry.length}; }
 
  private:
   DIR* dir_;
+  std::string names_;
 };
 
 // One shortcut file to read: where it is, and what the read gave.
 struct ReadJob {
-  std::shared_ptr<OpenFolder> folder;
-  std::string name;
+  std::shared_ptr<OpenFolder> folder;  // null for a file given directly
+  const char* name;  // in the folder's names, or the full path
   bool knownRegular;
   FoundShortcut found;
   std::wstring warning;  // set when the file could not be read
@@ -160,7 +153,7 @@ class Walker {
       }
       const Entry& entry = level.entries[level.next++];
       path_.resize(level.pathLength);
-      path_ += DecodeFileName(entry.name);
+      AppendFileName(path_, level.folder->nameView(entry));
       Visit(level.folder, entry);
     }
     if (!batch_.empty()) pool_.Submit(std::exchange(batch_, {}), [&](ReadJob& done) { Deliver(done); });
@@ -194,15 +187,20 @@ class Walker {
       return false;
     }
     Level level{std::make_shared<OpenFolder>(dir), {}, 0, path_.size()};
+    std::string& names = level.folder->names();
     errno = 0;
     while (const dirent* d = readdir(dir)) {
       if (d->d_name[0] == '.' && (d->d_name[1] == 0 || (d->d_name[1] == '.' && d->d_name[2] == 0))) continue;
-      level.entries.push_back({d->d_name, d->d_type});
+      const size_t length = strlen(d->d_name);
+      level.entries.push_back({names.size(), length, d->d_type});
+      names.append(d->d_name, length + 1);
     }
     if (errno != 0) Fail(shown, errno);
     // Directory order is the order of a hash on most file systems; by name
     // a run can be repeated and compared.
-    std::sort(level.entries.begin(), level.entries.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
+    const OpenFolder& folder = *level.folder;
+    std::sort(level.entries.begin(), level.entries.end(),
+              [&](const Entry& a, const Entry& b) { return folder.nameView(a) < folder.nameView(b); });
     stack_.push_back(std::move(level));
     return true;
   }
@@ -226,25 +224,26 @@ class Walker {
 
   void Visit(const std::shared_ptr<OpenFolder>& folder, const Entry& entry) {
     const int dirFd = folder->fd();
+    const char* name = folder->name(entry);
     unsigned char type = entry.type;
     struct stat st;
     if (type == DT_UNKNOWN) {
-      if (fstatat(dirFd, entry.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return Fail(path_, errno);
+      if (fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return Fail(path_, errno);
       type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISLNK(st.st_mode) ? DT_LNK : S_ISREG(st.st_mode) ? DT_REG : DT_FIFO;
     }
     if (type == DT_LNK) {
       // A dangling link leads nowhere; it is no shortcut and no folder.
-      if (fstatat(dirFd, entry.name.c_str(), &st, 0) != 0) return;
-      const bool folder = S_ISDIR(st.st_mode);
-      if (folder ? !settings_.recursive : !HasShortcutType(entry.name)) return;
+      if (fstatat(dirFd, name, &st, 0) != 0) return;
+      const bool isFolder = S_ISDIR(st.st_mode);
+      if (isFolder ? !settings_.recursive : !HasShortcutType(folder->nameView(entry))) return;
       if (!settings_.followLinks && !InsideRoot()) {
         events_.Note(path_, L"link leads out of the PATH, not followed (--follow-links follows it)");
         return;
       }
-      if (folder) {
+      if (isFolder) {
         const std::wstring shown = path_;
         path_ += L'/';
-        Enter(openat(dirFd, entry.name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), shown);
+        Enter(openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC), shown);
         return;
       }
       type = DT_REG;
@@ -253,13 +252,13 @@ class Walker {
       if (!settings_.recursive) return;
       const std::wstring shown = path_;
       path_ += L'/';
-      Enter(openat(dirFd, entry.name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC), shown);
+      Enter(openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC), shown);
       return;
     }
-    if (!HasShortcutType(entry.name)) return;
+    if (!HasShortcutType(folder->nameView(entry))) return;
     ReadJob job;
     job.folder = folder;
-    job.name = entry.name;
+    job.name = name;
     job.knownRegular = type == DT_REG && entry.type == DT_REG;
     job.found.path = path_;
     job.found.name = ShortcutNameFromPath(path_);
@@ -286,8 +285,8 @@ class Walker {
   void Read(ReadJob& job, std::string& buffer) const {
     int error = 0;
     bool regular = true;
-    size_t length = 0;
-    if (!ReadBytes(job.folder ? job.folder->fd() : AT_FDCWD, job.name.c_str(), job.knownRegular, buffer, length, error,
+    std::string_view bytes;
+    if (!ReadBytes(job.folder ? job.folder->fd() : AT_FDCWD, job.name, job.knownRegular, buffer, bytes, error,
                    regular)) {
       job.warning = ErrorText(error);
       return;
@@ -296,14 +295,14 @@ class Walker {
       job.warning = L"not a regular file; listed without a URL";
       return;
     }
-    const std::string_view bytes(buffer.data(), length);
     job.found.url = ParseInternetShortcutUrl(bytes, codePage_);
     if (settings_.keepBytes) job.found.bytes = bytes;
   }
   // A file given directly, read on the calling thread.
   void ReadOne(FoundShortcut& found) {
     ReadJob job;
-    job.name = EncodeFileName(found.path);
+    const std::string path = EncodeFileName(found.path);
+    job.name = path.c_str();
     job.knownRegular = false;
     job.found = std::move(found);
     Read(job, buffer_);
@@ -324,6 +323,8 @@ class Walker {
   const unsigned codePage_ = SystemAnsiCodePage();
   ReadPool<ReadJob, std::string> pool_{ReadThreads(), [this](ReadJob& job, std::string& buffer) {
                                          Read(job, buffer);
+                                         // The name lives in the folder's listing.
+                                         job.name = nullptr;
                                          job.folder.reset();
                                        }};
   bool ok_ = true;
@@ -452,5 +453,15 @@ void WriteStderr(const std::wstring& text) {
 }
 
 bool StderrIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+
+unsigned UsableProcessors() {
+#ifdef CPU_COUNT
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (sched_getaffinity(0, sizeof set, &set) == 0) return static_cast<unsigned>(CPU_COUNT(&set));
+#endif
+  const long n = sysconf(_SC_NPROCESSORS_ONLN);
+  return n > 0 ? static_cast<unsigned>(n) : 1;
+}
 
 }  // namespace vorpa::cli

@@ -17,7 +17,6 @@
 #include "common/WinFile.h"
 #include "list/ScanPaths.h"
 #include "list/UrlFileReader.h"
-#include "list/UrlFileReaderImpl.h"
 
 namespace vorpa::cli {
 namespace {
@@ -83,18 +82,27 @@ std::wstring DisplayName(const std::wstring& path) {
   return ShortcutNameFromPath(path);
 }
 
+// Opens a shortcut file for reading as the window's reader does: shared
+// with writers and deleters, and so that a named pipe behind the name may
+// learn who opened it but never act as this user.
+UniqueHandle OpenShortcut(const std::wstring& path) {
+  return UniqueHandle(CreateFileW(ForFileApi(path).c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr));
+}
+
 // The bytes the reader looks at, for the audit.
 std::string ReadBytes(const std::wstring& path) {
-  UniqueHandle file(CreateFileW(ForFileApi(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  UniqueHandle file = OpenShortcut(path);
   if (file.get() == INVALID_HANDLE_VALUE || GetFileType(file.get()) != FILE_TYPE_DISK) return {};
-  std::string bytes;
-  char buffer[65536];
-  DWORD got = 0;
-  while (bytes.size() < urlfile::kMaxBytes && ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
-    bytes.append(buffer, got);
-  if (bytes.size() > urlfile::kMaxBytes) bytes.resize(urlfile::kMaxBytes);
-  return bytes;
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0) size.QuadPart = 0;
+  auto read = [&](char* dst, std::size_t max) { return ReadChunk(file.get(), dst, max); };
+  std::string buffer;
+  std::string_view bytes;
+  if (!ReadShortcutBytes(read, static_cast<unsigned long long>(size.QuadPart), buffer, bytes)) return {};
+  buffer.resize(bytes.size());
+  return buffer;
 }
 
 // One shortcut file to read on a pool thread, and what the read gave.
@@ -183,9 +191,7 @@ class Walker {
     if (settings_.keepBytes) found.bytes = ReadBytes(found.path);
     if (found.url.empty()) {
       // The reader gives empty text for a file it cannot open too.
-      UniqueHandle file(CreateFileW(ForFileApi(found.path).c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+      UniqueHandle file = OpenShortcut(found.path);
       if (file.get() == INVALID_HANDLE_VALUE) {
         job.warning = ErrorText(GetLastError());
       } else if (GetFileType(file.get()) != FILE_TYPE_DISK) {
@@ -364,6 +370,18 @@ void WriteStderr(const std::wstring& text) {
 bool StderrIsTerminal() {
   DWORD mode = 0;
   return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
+unsigned UsableProcessors() {
+  DWORD_PTR process = 0, system = 0;
+  if (GetProcessAffinityMask(GetCurrentProcess(), &process, &system) && process != 0) {
+    unsigned n = 0;
+    for (; process != 0; process &= process - 1) ++n;
+    return n;
+  }
+  SYSTEM_INFO info;
+  GetSystemInfo(&info);
+  return info.dwNumberOfProcessors > 0 ? info.dwNumberOfProcessors : 1;
 }
 
 }  // namespace vorpa::cli

@@ -41,6 +41,32 @@ inline char32_t CodePointAt(std::wstring_view text, size_t& i) {
   return cp;
 }
 
+// Appends one code point as UTF-8. Surrogates and values past U+10FFFF,
+// which UTF-8 cannot carry, come out as U+FFFD.
+inline void AppendUtf8(std::string& out, char32_t cp) {
+  if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) cp = 0xFFFD;
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+// Appends wide text as UTF-8; a lone surrogate becomes U+FFFD.
+inline void AppendUtf8(std::string& out, std::wstring_view text) {
+  for (size_t i = 0; i < text.size(); ++i) AppendUtf8(out, CodePointAt(text, i));
+}
+
 // UTF-16 little-endian bytes (no byte-order mark) to wide text.
 std::wstring DecodeUtf16Le(std::string_view bytes);
 

@@ -155,7 +155,14 @@ std::wstring DecodeUtf16Le(std::string_view bytes) {
 bool EqualsIgnoreCase(std::wstring_view a, std::wstring_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
-    if (std::towupper(static_cast<wint_t>(a[i])) != std::towupper(static_cast<wint_t>(b[i]))) return false;
+    const wchar_t x = a[i], y = b[i];
+    if (x == y) continue;
+    if (x < 0x80 && y < 0x80) {
+      // Letters of ASCII without the C library's locale look-up.
+      if ((x | 0x20) != (y | 0x20) || (x | 0x20) < L'a' || (x | 0x20) > L'z') return false;
+      continue;
+    }
+    if (std::towupper(static_cast<wint_t>(x)) != std::towupper(static_cast<wint_t>(y))) return false;
   }
   return true;
 }

@@ -1,8 +1,9 @@
 #pragma once
-// Small pieces for files on Windows: an owned handle, and a write that
+// Small pieces for files on Windows: an owned handle, a read, and a write that
 // finishes or says why not.
 #include <windows.h>
 
+#include <cstddef>
 #include <string_view>
 
 namespace vorpa {
@@ -26,6 +27,15 @@ class UniqueHandle {
  private:
   HANDLE h_;
 };
+
+// One read of at most `max` bytes: the count read (0 at the end), or -1 on
+// failure. The shape the shortcut readers take.
+inline long long ReadChunk(HANDLE file, char* dst, std::size_t max) {
+  const DWORD chunk = max < (DWORD{1} << 30) ? static_cast<DWORD>(max) : (DWORD{1} << 30);
+  DWORD got = 0;
+  if (!ReadFile(file, dst, chunk, &got, nullptr)) return -1;
+  return got;
+}
 
 // Writes all of `bytes`; 0, or the error that stopped it (a short write
 // counts as a full disk).

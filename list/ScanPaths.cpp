@@ -12,17 +12,19 @@ bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
 bool IsShortcutType(std::wstring_view type) { return EqualsIgnoreCase(type, kShortcutType); }
 
-std::wstring FolderOfPath(std::wstring_view path) {
+std::wstring FolderOfPath(std::wstring_view path) { return std::wstring(FolderPartOfPath(path)); }
+
+std::wstring_view FolderPartOfPath(std::wstring_view path) {
   const size_t cut = path.find_last_of(L"\\/");
   if (cut == std::wstring_view::npos) {
     // "C:name" lies in the drive's current folder, which the text cannot name.
-    return path.size() >= 2 && path[1] == L':' ? std::wstring(path.substr(0, 2)) : std::wstring();
+    return path.size() >= 2 && path[1] == L':' ? path.substr(0, 2) : std::wstring_view();
   }
   // Keep the separator of "\name", "C:\name" and of the "\\" that opens a UNC
   // path; elsewhere it goes with the name.
   size_t keep = cut;
   if (cut == 0 || (cut == 2 && path[1] == L':') || (cut == 1 && IsSeparator(path[0]))) keep = cut + 1;
-  return std::wstring(path.substr(0, keep));
+  return path.substr(0, keep);
 }
 
 std::wstring CutBaseFolder(std::wstring_view folder, std::wstring_view baseFolder) {

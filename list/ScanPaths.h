@@ -17,6 +17,8 @@ bool IsShortcutType(std::wstring_view type);
 // of a root-relative path ("\") kept. This is what the path helpers give for
 // a visible file; it serves where they refuse to answer (hidden files).
 std::wstring FolderOfPath(std::wstring_view path);
+// The same as a part of `path`, for callers that need no copy.
+std::wstring_view FolderPartOfPath(std::wstring_view path);
 
 // Column 3 of a scanned row: the folder with the base folder's length cut
 // from its front, or the folder whole when there is no base. A folder not

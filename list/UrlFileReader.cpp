@@ -8,7 +8,6 @@
 #include <string_view>
 
 #include "common/Text.h"
-#include "list/UrlFileReaderImpl.h"
 
 namespace vorpa {
 namespace {
@@ -214,8 +213,6 @@ std::wstring ParseInternetShortcutUrl(std::string_view bytes, unsigned ansiCodeP
   return ParseDecoded(bytes, ansiCodePage);
 }
 
-namespace urlfile {
-
 std::string_view DropPartialLastLine(std::string_view bytes) {
   const bool utf16 =
       bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE;
@@ -232,5 +229,4 @@ std::string_view DropPartialLastLine(std::string_view bytes) {
   return last == std::string_view::npos ? std::string_view() : bytes.substr(0, last + 1);
 }
 
-}  // namespace urlfile
 }  // namespace vorpa

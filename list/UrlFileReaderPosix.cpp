@@ -8,7 +8,6 @@
 
 #include "common/Text.h"
 #include "list/UrlFileReader.h"
-#include "list/UrlFileReaderImpl.h"
 
 namespace vorpa {
 namespace {
@@ -47,7 +46,10 @@ std::wstring ReadInternetShortcutUrl(const std::wstring& path) {
       if (errno != EINTR) return -1;
     }
   };
-  return urlfile::ReadAndParse(read, st.st_size > 0 ? static_cast<unsigned long long>(st.st_size) : 0);
+  std::string buffer;
+  std::string_view bytes;
+  if (!ReadShortcutBytes(read, st.st_size > 0 ? static_cast<unsigned long long>(st.st_size) : 0, buffer, bytes)) return {};
+  return ParseInternetShortcutUrl(bytes, SystemAnsiCodePage());
 }
 
 }  // namespace vorpa

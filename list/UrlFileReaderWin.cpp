@@ -3,10 +3,10 @@
 
 #include <string>
 
+#include "common/Text.h"
 #include "common/WinFile.h"
 #include "filefolder/PathText.h"
 #include "list/UrlFileReader.h"
-#include "list/UrlFileReaderImpl.h"
 
 namespace vorpa {
 namespace {
@@ -51,13 +51,11 @@ std::wstring ReadInternetShortcutUrl(const std::wstring& path) {
   if (GetFileType(file.get()) != FILE_TYPE_DISK) return {};
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0) size.QuadPart = 0;
-  auto read = [&](char* dst, std::size_t max) -> long long {
-    const DWORD chunk = max < (DWORD{1} << 30) ? static_cast<DWORD>(max) : (DWORD{1} << 30);
-    DWORD got = 0;
-    if (!ReadFile(file.get(), dst, chunk, &got, nullptr)) return -1;
-    return got;
-  };
-  return urlfile::ReadAndParse(read, static_cast<unsigned long long>(size.QuadPart));
+  auto read = [&](char* dst, std::size_t max) { return ReadChunk(file.get(), dst, max); };
+  std::string buffer;
+  std::string_view bytes;
+  if (!ReadShortcutBytes(read, static_cast<unsigned long long>(size.QuadPart), buffer, bytes)) return {};
+  return ParseInternetShortcutUrl(bytes, SystemAnsiCodePage());
 }
 
 }  // namespace vorpa

@@ -37,24 +37,6 @@ bool IsXmlSafe(std::wstring_view text) {
   return ok;
 }
 
-void AppendUtf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
-}
-
 void AppendHexEscape(std::string& out, uint32_t cp) {
   char buf[16];
   std::snprintf(buf, sizeof buf, "_x%04X_", static_cast<unsigned>(cp & 0xFFFF));
@@ -93,7 +75,7 @@ void AppendCellText(std::string& out, std::wstring_view text) {
     if (!IsXmlChar(cp)) return AppendHexEscape(out, cp);
     if (const char* ref = XmlReference(cp, false)) return static_cast<void>(out.append(ref));
     if (cp == '_' && StartsEscapeLookalike(text, i)) return static_cast<void>(out.append("_x005F_"));
-    AppendUtf8(out, cp);
+    AppendUtf8(out, static_cast<char32_t>(cp));
   });
 }
 
@@ -215,7 +197,7 @@ bool PercentEncodeUrl(std::wstring_view url, std::string& out) {
       continue;
     }
     std::string bytes;
-    AppendUtf8(bytes, cp);
+    AppendUtf8(bytes, static_cast<char32_t>(cp));
     for (const unsigned char b : bytes) {
       out.push_back('%');
       out.push_back(digits[b >> 4]);

@@ -253,6 +253,11 @@ def bad_input_gets_a_defined_row_or_warning():
     # Characters outside cp932 send the CSV to UTF-8 behind a BOM, as the window's save does.
     raw = run("-r", tree).stdout
     assert raw.startswith(b"\xef\xbb\xbf") and "bad\ufffd\ufffd" in raw.decode("utf-8-sig")
+    # Standard output cannot start again: it must still get the file's bytes.
+    out = os.path.join(WORK, "bad.csv")
+    run("-r", "-o", out, tree)
+    with open(out, "rb") as f:
+        assert f.read() == raw
 
 
 @check

@@ -42,7 +42,7 @@ class StringSink : public Sink {
 RowSet MakeRows(const std::vector<UrlEntry>& rows) {
   RowSet set;
   set.rows = rows;
-  for (size_t i = 0; i < rows.size(); ++i) set.info.push_back({L"/p/" + rows[i].text + L".url", L"", 0, 0});
+  for (const UrlEntry& row : rows) set.info.emplace_back().SetPath(L"/p/" + row.text + L".url");
   return set;
 }
 

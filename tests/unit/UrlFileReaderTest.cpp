@@ -4,16 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "common/Text.h"
 #include "list/UrlFileReader.h"
-#include "list/UrlFileReaderImpl.h"
 
 using namespace vorpa;
 using namespace std::string_literals;
@@ -243,7 +244,6 @@ TEST(ShortcutParser, GarbageGivesBoundedTextWithoutNul) {
 }
 
 TEST(ShortcutParser, KeepsOnlyWholeLinesOfACutRead) {
-  using urlfile::DropPartialLastLine;
   EXPECT_EQ(DropPartialLastLine("a\r\nURL=http://cu"), "a\r\n");
   EXPECT_EQ(DropPartialLastLine("a\rb\nURL=x"), "a\rb\n");
   EXPECT_EQ(DropPartialLastLine("no line end"), "");
@@ -254,6 +254,31 @@ TEST(ShortcutParser, KeepsOnlyWholeLinesOfACutRead) {
   EXPECT_EQ(DropPartialLastLine(utf16), utf16.substr(0, 6));
   EXPECT_EQ(DropPartialLastLine(Utf16File(L"abc")), "\xFF\xFE");
   EXPECT_EQ(DropPartialLastLine(Utf16File(L"a\r") + "\x0A"), Utf16File(L"a\r"));
+}
+
+TEST(ShortcutParser, ReadsBytesIntoAReusedBuffer) {
+  // The walks keep one buffer for every file: a small file read after a big
+  // one gives its own bytes only, whatever size the file reports.
+  const std::string big = "[InternetShortcut]\r\nURL=http://big/\r\n" + std::string(20000, ';') + "\r\n";
+  const std::string small = "[InternetShortcut]\r\nURL=http://small/\r\n";
+  std::string buffer;
+  for (const unsigned long long hint : {0ull, 1ull, static_cast<unsigned long long>(small.size()), 1ull << 40}) {
+    for (const std::string* file : {&big, &small}) {
+      size_t at = 0;
+      auto read = [&](char* dst, std::size_t max) -> long long {
+        const size_t n = std::min({max, file->size() - at, size_t{7000}});  // short reads too
+        std::memcpy(dst, file->data() + at, n);
+        at += n;
+        return static_cast<long long>(n);
+      };
+      std::string_view bytes;
+      ASSERT_TRUE(ReadShortcutBytes(read, hint == 1ull << 40 ? file->size() : hint, buffer, bytes));
+      EXPECT_EQ(bytes, *file) << hint;
+    }
+  }
+  auto failing = [](char*, std::size_t) -> long long { return -1; };
+  std::string_view bytes;
+  EXPECT_FALSE(ReadShortcutBytes(failing, 0, buffer, bytes));
 }
 
 namespace {
@@ -318,7 +343,7 @@ TEST_F(ShortcutFileTest, FilesThatCannotBeReadGiveEmptyText) {
 }
 
 TEST_F(ShortcutFileTest, ReadsOnlyUpToTheBound) {
-  const std::size_t bound = urlfile::kMaxBytes;
+  const std::size_t bound = kMaxShortcutBytes;
   const std::string head = "[InternetShortcut]\r\nURL=http://head/\r\n";
   std::string filler = ";";
   filler.resize(bound, 'x');
