@@ -19,6 +19,7 @@
 #include "cli/ReadPool.h"
 #include "cli/Rows.h"
 #include "cli/Walk.h"
+#include "common/PosixFile.h"
 #include "common/Text.h"
 #include "list/ScanPaths.h"
 #include "list/UrlFileReader.h"
@@ -35,19 +36,6 @@ bool HasShortcutType(std::string_view name) {
   return type.size() == 3 && (type[0] | 0x20) == 'u' && (type[1] | 0x20) == 'r' && (type[2] | 0x20) == 'l';
 }
 
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 // Reads the file's leading bytes by the reader's rule (bound, whole lines).
 // Without O_NONBLOCK a FIFO would wait for a writer forever. A file the

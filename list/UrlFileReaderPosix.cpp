@@ -6,27 +6,11 @@
 
 #include <string>
 
+#include "common/PosixFile.h"
 #include "common/Text.h"
 #include "list/UrlFileReader.h"
 
 namespace vorpa {
-namespace {
-
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
-}  // namespace
 
 std::wstring ReadInternetShortcutUrl(const std::wstring& path) {
   if (path.empty() || path.find(L'\0') != std::wstring::npos) return {};
