@@ -111,7 +111,7 @@ void AppendFileName(std::wstring& out, std::string_view bytes, bool* valid) {
       ++i;
       continue;
     }
-    size_t n = b >= 0xF0 && b <= 0xF4 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 && b < 0xE0 ? 2 : 0;
+    size_t n = b >= 0xF0 && b <= 0xF4 ? 4 : b >= 0xE0 && b < 0xF0 ? 3 : b >= 0xC2 && b < 0xE0 ? 2 : 0;
     char32_t cp = n == 4 ? b & 0x07 : n == 3 ? b & 0x0F : b & 0x1F;
     bool ok = n > 0 && i + n <= bytes.size();
     for (size_t k = 1; ok && k < n; ++k) {
