@@ -12,7 +12,12 @@ int wmain(int argc, wchar_t** argv) {
 }
 #else
 #include <clocale>
+#include <csignal>
 int main(int argc, char** argv) {
+  // A reader that went away must not end the run unseen: a closed standard
+  // output is then a write error (exit 1), and a closed standard error must
+  // not keep an -o FILE from being written.
+  std::signal(SIGPIPE, SIG_IGN);
   // Letter case of non-ASCII text (the sort, comparisons) follows the
   // environment's locale.
   std::setlocale(LC_CTYPE, "");

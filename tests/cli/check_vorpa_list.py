@@ -285,6 +285,21 @@ def output_file_is_replaced_only_when_complete():
     assert not [f for f in os.listdir(WORK) if ".tmp-" in f]
 
 
+
+@check
+def a_closed_pipe_is_a_write_error_not_a_kill():
+    out = os.path.join(WORK, "piped.csv")
+    for stream, args, rc in (("stdout", [TREE], 1), ("stderr", ["-o", out, os.path.join(WORK, "missing"), TREE], 1)):
+        r, w = os.pipe()
+        os.close(r)
+        # subprocess gives the child the default SIGPIPE action, as a shell does.
+        p = subprocess.run([TOOL, *args], **{stream: w}, timeout=60)
+        os.close(w)
+        assert p.returncode == rc, (stream, p.returncode)
+    with open(out, "rb") as f:
+        assert f.read() == run(TREE).stdout
+
+
 shutil.rmtree(WORK, ignore_errors=True)
 failed = [n for n, e in results if e]
 print(f"[==========] {len(results)} tests ran.")
