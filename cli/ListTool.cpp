@@ -1,6 +1,7 @@
 #include "cli/ListTool.h"
 
 #include <chrono>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <string>
@@ -145,16 +146,24 @@ class CountingSink : public Sink {
   int rewinds_ = 0;
 };
 
-class StdoutSink : public Sink {
+class ForwardSink : public Sink {
  public:
-  explicit StdoutSink(int rewindsToCome) : skip_(rewindsToCome) {}
-  bool Write(std::string_view bytes) override { return skip_ > 0 || WriteStdout(bytes); }
+  using WriteFn = std::function<bool(std::string_view)>;
+  ForwardSink(WriteFn write, int rewindsToCome) : write_(std::move(write)), skip_(rewindsToCome) {}
+  bool Write(std::string_view bytes) override { return skip_ > 0 || write_(bytes); }
   // A new start nobody counted would follow bytes already out: refused.
   bool Rewind() override { return skip_-- > 0; }
 
  private:
+  WriteFn write_;
   int skip_;
 };
+
+int RewindsAhead(Format format, const RowSet& set, const FormatContext& context) {
+  if (format != Format::kCsv) return 0;
+  CountingSink dry;
+  return WriteFormat(format, set, context, dry) ? dry.rewinds() : 0;
+}
 
 class FileSink : public Sink {
  public:
@@ -253,20 +262,24 @@ int RunListTool(const std::vector<std::wstring>& args) {
 
   bool written;
   if (options.output.empty()) {
-    int rewinds = 0;
-    if (options.format == Format::kCsv) {
-      CountingSink dry;
-      if (WriteFormat(options.format, set, context, dry)) rewinds = dry.rewinds();
-    }
-    StdoutSink sink(rewinds);
+    ForwardSink sink(WriteStdout, RewindsAhead(options.format, set, context));
     written = WriteFormat(options.format, set, context, sink);
     if (!written) WriteStderr(L"vorpa-list: the output could not be written\n");
   } else {
     std::unique_ptr<OutputFile> file = CreateOutputFile(options.output, error);
     if (file) {
-      FileSink sink(*file);
-      written = WriteFormat(options.format, set, context, sink) && file->Commit();
-      if (!written) error = L"not written completely; the old file, if any, is unchanged";
+      bool formatted;
+      if (file->Rewindable()) {
+        FileSink sink(*file);
+        formatted = WriteFormat(options.format, set, context, sink);
+      } else {
+        ForwardSink sink([&](std::string_view bytes) { return file->Write(bytes); },
+                         RewindsAhead(options.format, set, context));
+        formatted = WriteFormat(options.format, set, context, sink);
+      }
+      written = formatted && file->Commit();
+      if (!written)
+        error = file->Rewindable() ? L"not written completely; the old file, if any, is unchanged" : L"not written completely";
     } else {
       written = false;
     }

@@ -56,6 +56,9 @@ class OutputFile {
   virtual bool Rewind() = 0;
   // Puts the new file in place; false (and nothing replaced) on failure.
   virtual bool Commit() = 0;
+  // False for a device or pipe, written as the bytes come: there Rewind
+  // cannot take back what is out.
+  virtual bool Rewindable() const { return true; }
 };
 // Null with `error` set when no temporary file can be made beside `path`.
 std::unique_ptr<OutputFile> CreateOutputFile(const std::wstring& path, std::wstring& error);

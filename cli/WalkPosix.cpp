@@ -380,6 +380,36 @@ class TempFile : public OutputFile {
   bool committed_ = false;
 };
 
+// A device, pipe or socket named as the output (/dev/stdout, /dev/null, a
+// FIFO a reader waits on): a file renamed into its place would take its
+// name from it, so it is written where it is.
+class StreamFile : public OutputFile {
+ public:
+  explicit StreamFile(int fd) : fd_(fd) {}
+  ~StreamFile() override {
+    if (fd_ >= 0) close(fd_);
+  }
+  bool Write(std::string_view bytes) override {
+    while (!bytes.empty()) {
+      const ssize_t n = write(fd_, bytes.data(), bytes.size());
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false;
+      bytes.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+  }
+  bool Rewind() override { return false; }
+  bool Commit() override {
+    const bool closed = close(fd_) == 0;
+    fd_ = -1;
+    return closed;
+  }
+  bool Rewindable() const override { return false; }
+
+ private:
+  int fd_;
+};
+
 }  // namespace
 
 PathKind InspectPath(const std::wstring& path, std::wstring& fullPath) {
@@ -405,17 +435,39 @@ bool ReadShortcut(const std::wstring& path, const WalkSettings& settings, FoundS
 }
 
 std::unique_ptr<OutputFile> CreateOutputFile(const std::wstring& path, std::wstring& error) {
-  const std::string target = EncodeFileName(path);
+  std::string target = EncodeFileName(path);
+  struct stat st;
+  const bool exists = stat(target.c_str(), &st) == 0;
+  if (exists && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+    const int fd = open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+      error = ErrorText(errno);
+      return nullptr;
+    }
+    return std::make_unique<StreamFile>(fd);
+  }
+  // A link names the list it leads to: that file is replaced, the link kept.
+  if (exists && S_ISREG(st.st_mode)) {
+    if (char* real = realpath(target.c_str(), nullptr)) {
+      target = real;
+      free(real);
+    }
+  }
   std::string temp = target + ".tmp-XXXXXX";
   const int fd = mkstemp(temp.data());
   if (fd < 0) {
     error = ErrorText(errno);
     return nullptr;
   }
-  // mkstemp makes the file private; the result gets the usual permissions.
-  const mode_t mask = umask(0);
-  umask(mask);
-  fchmod(fd, 0666 & ~mask);
+  // mkstemp makes the file private; the result gets the permissions of the
+  // file it replaces, or the usual ones.
+  if (exists && S_ISREG(st.st_mode)) {
+    fchmod(fd, st.st_mode & 07777);
+  } else {
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+  }
   return std::make_unique<TempFile>(target, temp, fd);
 }
 

@@ -8,6 +8,7 @@ import io
 import json
 import os
 import shutil
+import stat
 import subprocess
 import sys
 import tempfile
@@ -298,6 +299,37 @@ def a_closed_pipe_is_a_write_error_not_a_kill():
         assert p.returncode == rc, (stream, p.returncode)
     with open(out, "rb") as f:
         assert f.read() == run(TREE).stdout
+
+
+
+@check
+def output_to_a_fifo_or_through_a_link_lands_where_it_points():
+    tree = os.path.join(WORK, "wide")
+    shortcut(os.path.join(tree, "a.url"), "https://a.example/")
+    with open(os.path.join(tree, "\U0001F600.url"), "wb") as f:  # outside cp932: the CSV starts again in UTF-8
+        f.write(b"[InternetShortcut]\r\nURL=https://b.example/\r\n")
+    want = run(tree, check_rc=0).stdout
+    fifo = os.path.join(WORK, "out.fifo")
+    os.mkfifo(fifo)
+    reader = subprocess.Popen(["cat", fifo], stdout=subprocess.PIPE)
+    run("-o", fifo, tree, check_rc=0)
+    try:
+        got = reader.communicate(timeout=10)[0]
+    except subprocess.TimeoutExpired:
+        reader.kill()
+        got = reader.communicate()[0]
+    assert stat.S_ISFIFO(os.lstat(fifo).st_mode) and got == want, got
+    # Through a link the list it names is replaced, the link and the list's permissions kept.
+    target = os.path.join(WORK, "private.csv")
+    with open(target, "wb") as f:
+        f.write(b"old")
+    os.chmod(target, 0o600)
+    link = os.path.join(WORK, "link.csv")
+    os.symlink(target, link)
+    run("-o", link, tree, check_rc=0)
+    assert os.path.islink(link) and stat.S_IMODE(os.stat(target).st_mode) == 0o600
+    with open(target, "rb") as f:
+        assert f.read() == want
 
 
 shutil.rmtree(WORK, ignore_errors=True)
