@@ -329,9 +329,16 @@ std::wstring CurrentFolder() {
 }
 
 // The full form of a path: made absolute, "." components and doubled or
-// trailing separators removed; ".." and links are kept as given.
+// trailing separators removed; ".." and links are kept as given. Empty for
+// a relative path when the current folder has no name (it was removed):
+// joined to nothing it would name a folder from the root.
 std::wstring FullPath(const std::wstring& path) {
-  std::wstring joined = !path.empty() && path[0] == L'/' ? path : CurrentFolder() + L'/' + path;
+  std::wstring joined = path;
+  if (path.empty() || path[0] != L'/') {
+    const std::wstring current = CurrentFolder();
+    if (current.empty()) return {};
+    joined = current + L'/' + path;
+  }
   std::wstring out;
   size_t i = 0;
   while (i < joined.size()) {
@@ -414,6 +421,7 @@ class StreamFile : public OutputFile {
 
 PathKind InspectPath(const std::wstring& path, std::wstring& fullPath) {
   fullPath = FullPath(path);
+  if (fullPath.empty()) return PathKind::kMissing;
   struct stat st;
   if (stat(EncodeFileName(fullPath).c_str(), &st) != 0) return PathKind::kMissing;
   if (S_ISDIR(st.st_mode)) return PathKind::kFolder;

@@ -332,6 +332,16 @@ def output_to_a_fifo_or_through_a_link_lands_where_it_points():
         assert f.read() == want
 
 
+
+@check
+def a_removed_current_folder_is_no_path_from_the_root():
+    gone = os.path.join(WORK, "gone")
+    os.makedirs(gone)
+    p = subprocess.run(["sh", "-c", 'cd "$1" && rmdir "$1" && exec "$2" --format json .', "sh", gone, TOOL],
+                       capture_output=True, timeout=60)
+    assert p.returncode == 1 and json.loads(p.stdout) == [], (p.returncode, p.stdout)
+
+
 shutil.rmtree(WORK, ignore_errors=True)
 failed = [n for n, e in results if e]
 print(f"[==========] {len(results)} tests ran.")
