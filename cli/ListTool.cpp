@@ -50,7 +50,7 @@ class Collector : public WalkEvents {
     UrlEntry& row = block.rows.emplace_back();
     row.text = std::move(s.name);
     row.url = std::move(s.url);
-    row.folder = CutBaseFolder(FolderPartOfPath(s.path), base_);
+    row.folder = CutBaseFolder(FolderOfFoundPath(s.path), base_);
     RowInfo& info = block.info.emplace_back();
     info.root = root_;
     bool flagged = false;

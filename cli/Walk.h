@@ -5,6 +5,9 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
+
+#include "list/ScanPaths.h"
 
 namespace vorpa::cli {
 
@@ -21,6 +24,18 @@ struct FoundShortcut {
   std::wstring url;     // the target, empty when there is none or the file could not be read
   std::string bytes;    // the file's leading bytes, when WalkSettings::keepBytes
 };
+
+// The folder part of a FoundShortcut's path. On POSIX systems only '/'
+// separates: '\\' and ':' are ordinary characters of a name there.
+inline std::wstring_view FolderOfFoundPath(std::wstring_view path) {
+#ifdef _WIN32
+  return FolderPartOfPath(path);
+#else
+  const size_t cut = path.rfind(L'/');
+  if (cut == std::wstring_view::npos) return {};
+  return path.substr(0, cut == 0 ? 1 : cut);
+#endif
+}
 
 class WalkEvents {
  public:

@@ -37,6 +37,16 @@ bool HasShortcutType(std::string_view name) {
 }
 
 
+// The window's name rule on the last component alone: the shared rule also
+// cuts at '\\' and ':', which separate only on Windows.
+std::wstring NameOfShortcut(const std::wstring& path) {
+  const size_t slash = path.rfind(L'/');
+  std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+  if (name.size() > 4 && name[name.size() - 4] == L'.' && IsShortcutType(std::wstring_view(name).substr(name.size() - 3)))
+    name.resize(name.size() - 4);
+  return name;
+}
+
 // Reads the file's leading bytes by the reader's rule (bound, whole lines).
 // Without O_NONBLOCK a FIFO would wait for a writer forever. A file the
 // listing called regular is not asked for its status: a shortcut is small,
@@ -249,7 +259,7 @@ class Walker {
     job.name = name;
     job.knownRegular = type == DT_REG && entry.type == DT_REG;
     job.found.path = path_;
-    job.found.name = ShortcutNameFromPath(path_);
+    job.found.name = NameOfShortcut(path_);
     if (!pool_.threaded()) {
       Read(job, buffer_);
       Deliver(job);
@@ -437,7 +447,7 @@ bool WalkFolder(const std::wstring& folder, const WalkSettings& settings, WalkEv
 bool ReadShortcut(const std::wstring& path, const WalkSettings& settings, FoundShortcut& out, WalkEvents& events) {
   Walker walker(settings, events);
   out.path = path;
-  out.name = ShortcutNameFromPath(path);
+  out.name = NameOfShortcut(path);
   walker.ReadOne(out);
   return walker.ok();
 }

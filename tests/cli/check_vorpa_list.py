@@ -342,6 +342,19 @@ def a_removed_current_folder_is_no_path_from_the_root():
     assert p.returncode == 1 and json.loads(p.stdout) == [], (p.returncode, p.stdout)
 
 
+
+@check
+def colons_and_backslashes_are_part_of_posix_names():
+    tree = os.path.join(WORK, "marks")
+    shortcut(os.path.join(tree, "Re: news.url"), "https://a.example/")
+    shortcut(os.path.join(tree, "back\\slash.url"), "https://b.example/")
+    shortcut(os.path.join(tree, "sub\\dir", "c:d.url"), "https://c.example/")
+    rows = json.loads(run("-r", "--format", "json", tree, check_rc=0).stdout)
+    assert [(d["name"], d["folder"]) for d in rows] == [("Re: news", ""), ("back\\slash", ""), ("c:d", "/sub\\dir")], rows
+    rows = json.loads(run("--format", "json", os.path.join(tree, "Re: news.url"), check_rc=0).stdout)
+    assert [(d["name"], d["folder"]) for d in rows] == [("Re: news", tree)], rows
+
+
 shutil.rmtree(WORK, ignore_errors=True)
 failed = [n for n, e in results if e]
 print(f"[==========] {len(results)} tests ran.")
