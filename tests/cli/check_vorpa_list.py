@@ -283,6 +283,15 @@ def output_file_is_replaced_only_when_complete():
     run("-o", out, TREE, check_rc=0)
     with open(out, "rb") as f:
         assert f.read() == run(TREE).stdout
+    # An output that is also a PATH would replace what it lists.
+    a = os.path.join(TREE, "a.url")
+    with open(a, "rb") as f:
+        before = f.read()
+    for args in (["-o", a, a], ["-o", "a.url", TREE + "/./a.url"]):
+        p = subprocess.run([TOOL, *args], capture_output=True, timeout=60, cwd=TREE)
+        assert p.returncode == 2, (args, p.returncode)
+    with open(a, "rb") as f:
+        assert f.read() == before
     assert not [f for f in os.listdir(WORK) if ".tmp-" in f]
 
 
