@@ -260,7 +260,10 @@ class Walker {
     job.knownRegular = type == DT_REG && entry.type == DT_REG;
     job.found.path = path_;
     job.found.name = NameOfShortcut(path_);
-    if (!pool_.threaded()) {
+    // Bytes kept for the audit would wait in the pool's queue, up to its
+    // thousands of jobs at the reader's bound each: gigabytes for a share
+    // of large files. Read here, each file's bytes are gone with its row.
+    if (!pool_.threaded() || settings_.keepBytes) {
       Read(job, buffer_);
       Deliver(job);
       return;

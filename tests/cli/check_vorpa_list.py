@@ -364,6 +364,20 @@ def colons_and_backslashes_are_part_of_posix_names():
     assert [(d["name"], d["folder"]) for d in rows] == [("Re: news", tree)], rows
 
 
+
+@check
+def audit_memory_stays_bounded_on_large_files():
+    tree = os.path.join(WORK, "large")
+    first = os.path.join(tree, "0.url")
+    shortcut(first, "https://large.example/", "\r\n" * (1 << 19))  # 1 MiB of lines, all read
+    for i in range(1, 256):  # links cost no space; each is read in full
+        os.link(first, os.path.join(tree, f"{i}.url"))
+    p = subprocess.Popen([TOOL, "--audit", "-q", tree], stdout=subprocess.DEVNULL)
+    _, status, usage = os.wait4(p.pid, 0)
+    assert os.waitstatus_to_exitcode(status) == 0
+    assert usage.ru_maxrss < 128 * 1024, usage.ru_maxrss  # KiB; the files' bytes are 256 MiB
+
+
 shutil.rmtree(WORK, ignore_errors=True)
 failed = [n for n, e in results if e]
 print(f"[==========] {len(results)} tests ran.")
