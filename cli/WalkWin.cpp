@@ -162,7 +162,10 @@ class Walker {
         if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && !Allowed(path)) continue;
         ReadJob job;
         job.found.path = path;
-        if (!pool_.threaded()) {
+        // Bytes kept for the audit would wait in the pool's queue, up to its
+        // thousands of jobs at the reader's bound each: more than a 32-bit
+        // process has for a share of large files.
+        if (!pool_.threaded() || settings_.keepBytes) {
           Read(job);
           Deliver(job);
           continue;
