@@ -375,15 +375,7 @@ class TempFile : public OutputFile {
     if (fd_ >= 0) close(fd_);
     if (!committed_) unlink(temp_.c_str());
   }
-  bool Write(std::string_view bytes) override {
-    while (!bytes.empty()) {
-      const ssize_t n = write(fd_, bytes.data(), bytes.size());
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return false;
-      bytes.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
-  }
+  bool Write(std::string_view bytes) override { return WriteAll(fd_, bytes); }
   bool Rewind() override { return ftruncate(fd_, 0) == 0 && lseek(fd_, 0, SEEK_SET) == 0; }
   bool Commit() override {
     const bool flushed = fsync(fd_) == 0;
@@ -409,15 +401,7 @@ class StreamFile : public OutputFile {
   ~StreamFile() override {
     if (fd_ >= 0) close(fd_);
   }
-  bool Write(std::string_view bytes) override {
-    while (!bytes.empty()) {
-      const ssize_t n = write(fd_, bytes.data(), bytes.size());
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return false;
-      bytes.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
-  }
+  bool Write(std::string_view bytes) override { return WriteAll(fd_, bytes); }
   bool Rewind() override { return false; }
   bool Commit() override {
     const bool closed = close(fd_) == 0;
@@ -492,25 +476,12 @@ std::unique_ptr<OutputFile> CreateOutputFile(const std::wstring& path, std::wstr
   return std::make_unique<TempFile>(target, temp, fd);
 }
 
-bool WriteStdout(std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = write(STDOUT_FILENO, bytes.data(), bytes.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    bytes.remove_prefix(static_cast<size_t>(n));
-  }
-  return true;
-}
+bool WriteStdout(std::string_view bytes) { return WriteAll(STDOUT_FILENO, bytes); }
 
 void WriteStderr(const std::wstring& text) {
   std::string bytes;
   AppendUtf8(bytes, text);
-  while (!bytes.empty()) {
-    const ssize_t n = write(STDERR_FILENO, bytes.data(), bytes.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
-    bytes.erase(0, static_cast<size_t>(n));
-  }
+  WriteAll(STDERR_FILENO, bytes);
 }
 
 bool StderrIsTerminal() { return isatty(STDERR_FILENO) == 1; }
