@@ -17,6 +17,7 @@
 #include "common/WinFile.h"
 #include "list/ScanPaths.h"
 #include "list/UrlFileReader.h"
+#include "list/UrlFileReaderWin.h"
 
 namespace vorpa::cli {
 namespace {
@@ -95,12 +96,9 @@ UniqueHandle OpenShortcut(const std::wstring& path) {
 std::string ReadBytes(const std::wstring& path) {
   UniqueHandle file = OpenShortcut(path);
   if (file.get() == INVALID_HANDLE_VALUE || GetFileType(file.get()) != FILE_TYPE_DISK) return {};
-  LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0) size.QuadPart = 0;
-  auto read = [&](char* dst, std::size_t max) { return ReadChunk(file.get(), dst, max); };
   std::string buffer;
   std::string_view bytes;
-  if (!ReadShortcutBytes(read, static_cast<unsigned long long>(size.QuadPart), buffer, bytes)) return {};
+  if (!ReadShortcutBytes(file.get(), buffer, bytes)) return {};
   buffer.resize(bytes.size());
   return buffer;
 }
@@ -269,15 +267,7 @@ class TempFile : public OutputFile {
     if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
     if (!committed_) DeleteFileW(temp_.c_str());
   }
-  bool Write(std::string_view bytes) override {
-    while (!bytes.empty()) {
-      const DWORD chunk = bytes.size() < (DWORD{1} << 30) ? static_cast<DWORD>(bytes.size()) : (DWORD{1} << 30);
-      DWORD written = 0;
-      if (!WriteFile(h_, bytes.data(), chunk, &written, nullptr) || written == 0) return false;
-      bytes.remove_prefix(written);
-    }
-    return true;
-  }
+  bool Write(std::string_view bytes) override { return WriteAll(h_, bytes) == 0; }
   bool Rewind() override {
     LARGE_INTEGER zero{};
     return SetFilePointerEx(h_, zero, nullptr, FILE_BEGIN) && SetEndOfFile(h_);
@@ -299,15 +289,7 @@ class TempFile : public OutputFile {
   bool committed_ = false;
 };
 
-bool WriteHandle(HANDLE h, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const DWORD chunk = bytes.size() < (DWORD{1} << 30) ? static_cast<DWORD>(bytes.size()) : (DWORD{1} << 30);
-    DWORD written = 0;
-    if (!WriteFile(h, bytes.data(), chunk, &written, nullptr) || written == 0) return false;
-    bytes.remove_prefix(written);
-  }
-  return true;
-}
+bool WriteHandle(HANDLE h, std::string_view bytes) { return WriteAll(h, bytes) == 0; }
 
 }  // namespace
 

@@ -7,6 +7,7 @@
 #include "common/WinFile.h"
 #include "filefolder/PathText.h"
 #include "list/UrlFileReader.h"
+#include "list/UrlFileReaderWin.h"
 
 namespace vorpa {
 namespace {
@@ -49,13 +50,17 @@ std::wstring ReadInternetShortcutUrl(const std::wstring& path) {
   // Whatever the name, a device or a pipe is never read: its read may wait
   // forever.
   if (GetFileType(file.get()) != FILE_TYPE_DISK) return {};
-  LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0) size.QuadPart = 0;
-  auto read = [&](char* dst, std::size_t max) { return ReadChunk(file.get(), dst, max); };
   std::string buffer;
   std::string_view bytes;
-  if (!ReadShortcutBytes(read, static_cast<unsigned long long>(size.QuadPart), buffer, bytes)) return {};
+  if (!ReadShortcutBytes(file.get(), buffer, bytes)) return {};
   return ParseInternetShortcutUrl(bytes, SystemAnsiCodePage());
+}
+
+bool ReadShortcutBytes(HANDLE file, std::string& buffer, std::string_view& bytes) {
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file, &size) || size.QuadPart < 0) size.QuadPart = 0;
+  auto read = [&](char* dst, std::size_t max) { return ReadChunk(file, dst, max); };
+  return ReadShortcutBytes(read, static_cast<unsigned long long>(size.QuadPart), buffer, bytes);
 }
 
 }  // namespace vorpa
