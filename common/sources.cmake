@@ -1,3 +1,4 @@
+list(APPEND VORPA_PORTABLE_SOURCES common/WebAddress.cpp)
 if(WIN32)
   list(APPEND VORPA_PORTABLE_SOURCES common/TextWin.cpp)
 else()

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "interaction/OpenMessages.h"
+#include "common/WebAddress.h"
 #include "output/ExcelMessageFilter.h"
 
 namespace vorpa {

@@ -1,7 +1,7 @@
 #include "output/SheetExport.h"
 
 #include "common/Text.h"
-#include "interaction/OpenMessages.h"
+#include "common/WebAddress.h"
 
 namespace vorpa {
 

@@ -1,7 +1,7 @@
 #include "output/XlsxWriter.h"
 
 #include "common/Text.h"
-#include "interaction/OpenMessages.h"
+#include "common/WebAddress.h"
 
 #include <zlib.h>
 
