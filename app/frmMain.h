@@ -77,7 +77,9 @@ class frmMain {
   // After rows were removed or reordered: the control forgets its rows and
   // selection marks, takes the model's afresh, and keeps its top row.
   void ReloadList();
-  // Copies the model's selection marks into the control.
+  // Shows the model's selection marks. A selection of all rows or none is
+  // handed to the control in one message; any other is drawn from the model,
+  // which the control then asks for each row's mark.
   void PushSelectionToView();
   // The list's width in twips, as the column widths are computed from it.
   double ListWidthTwips() const;
@@ -163,6 +165,15 @@ class frmMain {
   void OnCommand(UINT id);
   void OnClose();
   void SetColumns(const std::wstring& thirdCaption);
+  // The control asks the model for the marks (see PushSelectionToView).
+  void SetMarksFromModel(bool on);
+  // Marks the model's rows in the control itself, for input with which the
+  // control builds on the selection it holds.
+  void TakeSelectionIntoView();
+  // Before the control handles an input message while the model draws the
+  // marks; after a release that the control took.
+  void BeforeListInput(UINT msg, WPARAM wp, LPARAM lp);
+  void AfterListRelease(UINT msg);
 
   HWND hwnd_ = nullptr;
   HACCEL accel_ = nullptr;
@@ -172,6 +183,8 @@ class frmMain {
   int busyDepth_ = 0;
   bool closePending_ = false;
   bool syncingSelection_ = false;
+  bool marksFromModel_ = false;
+  std::optional<size_t> pressedMarkedRow_;  // a plain press on a marked row, until its release
   bool popupShown_ = false;  // set by lstView_MouseDown: the press was the menu's
   vorpa::ListDropTarget* dropTarget_ = nullptr;
 };
