@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "list/RowModel.h"
 
@@ -17,6 +18,7 @@ class clsFileFolder;
 
 namespace vorpa {
 class ListDropTarget;
+struct EntryReadAhead;
 }
 
 class frmMain {
@@ -109,6 +111,14 @@ class frmMain {
   void OpenFolder(std::wstring strFolder);
   void ListFolder(std::wstring strFolder);
   void AddUrlFile(std::wstring strFile, std::wstring strBaseFolder);
+  // The same with the shortcut file already read ahead of the walk.
+  void AddUrlFile(std::wstring strFile, std::wstring strBaseFolder, vorpa::EntryReadAhead* read);
+  // AddUrlFile for each path in order, the shortcut files among them read
+  // ahead on a few threads; messages run before every 20th entry, counted
+  // from `pumpPhase`. With filesOnly, entries of other types are skipped.
+  // Stops when the window is being closed.
+  void AddUrlFiles(std::vector<std::wstring> paths, const std::wstring& strBaseFolder, size_t pumpPhase,
+                   bool filesOnly);
   void mnuFavoritesDesktop_Click(int Index);
   void mnuNewAdd_Click(int Index);
   void mnuSubFolder_Click(int Index);
