@@ -25,8 +25,9 @@ void SelectPair(frmMain& form, UINT id0, UINT id1, int index) {
 // The folder that holds a shortcut file. For a visible file the path
 // helpers answer with its path less the last component, after a directory
 // search that under Wine costs more than reading the file; asking only for
-// the attributes gives the same answer. Hidden and system files count as
-// missing there and would get no folder at all: they get theirs the same way.
+// the attributes (the readers do: plainFile) gives the same answer. Hidden
+// and system files count as missing there and would get no folder at all:
+// they get theirs the same way.
 std::wstring ShortcutFolder(frmMain& form, const std::wstring& file, bool plainFile) {
   if (plainFile) return FolderOfPath(file);
   std::wstring folder = form.FileFolder().GetFilePath(file);
