@@ -113,14 +113,19 @@ void frmMain::AddUrlFiles(std::vector<std::wstring> paths, const std::wstring& s
   // Only the shortcut files go to the readers; the other entries wait for
   // the walk, which passes over them or walks them as folders.
   std::vector<bool> isShortcut(paths.size());
-  std::vector<EntryReadAhead> shortcuts;
+  size_t shortcuts = 0;
   for (size_t i = 0; i < paths.size(); ++i) {
-    if (!IsShortcutType(FileFolder().GetFileTypeA(paths[i]))) continue;
-    isShortcut[i] = true;
-    shortcuts.emplace_back();
-    shortcuts.back().path = std::move(paths[i]);
+    isShortcut[i] = IsShortcutType(FileFolder().GetFileTypeA(paths[i]));
+    if (isShortcut[i]) ++shortcuts;
   }
-  ReadAhead<EntryReadAhead> ahead(std::move(shortcuts), ReadAheadThreads(), ReadEntry);
+  size_t made = 0;  // the entries are made in walk order: the next shortcut's path
+  const auto make = [&] {
+    while (!isShortcut[made]) ++made;
+    EntryReadAhead entry;
+    entry.path = std::move(paths[made++]);
+    return entry;
+  };
+  ReadAhead<EntryReadAhead> ahead(shortcuts, make, ReadAheadThreads(), ReadEntry);
   for (size_t i = 0; i < paths.size(); ++i) {
     if ((i + pumpPhase) % kPumpEvery == 0 && !DoEvents()) return;
     if (isShortcut[i]) {

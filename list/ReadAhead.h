@@ -30,26 +30,31 @@ inline unsigned ReadAheadThreads() {
 template <class Job>
 class ReadAhead {
  public:
+  using MakeFn = std::function<Job()>;
   using ReadFn = std::function<void(Job&)>;
-  // `read` runs on the readers, or on the caller's thread in Next when there
-  // are none; it must touch nothing but its job.
-  ReadAhead(std::vector<Job> jobs, unsigned threads, ReadFn read, size_t ahead = kReadAhead)
-      : jobs_(std::move(jobs)), read_(std::move(read)), ahead_(std::max<size_t>(ahead, 1)),
+  // `count` entries, each made by `make` on the caller's thread, in order,
+  // only when it is about to be read: a walk of 100,000 files holds a few
+  // hundred at a time. `read` runs on the readers, or on the caller's thread
+  // in Next when there are none; it must touch nothing but its job.
+  ReadAhead(size_t count, MakeFn make, unsigned threads, ReadFn read, size_t ahead = kReadAhead)
+      : count_(count), make_(std::move(make)), read_(std::move(read)), ahead_(std::max<size_t>(ahead, 1)),
         pool_(threads, [this](Job& job, NoScratch&) { read_(job); }) {}
   // Stops the readers: entries not yet taken by one are never read.
   ~ReadAhead() = default;
   ReadAhead(const ReadAhead&) = delete;
   ReadAhead& operator=(const ReadAhead&) = delete;
 
-  size_t size() const { return jobs_.size(); }
+  size_t size() const { return count_; }
 
   // The next entry, read; nothing after the last. The entry stays valid until
   // the next call.
   Job* Next() {
-    if (taken_ == jobs_.size()) return nullptr;
+    if (taken_ == count_) return nullptr;
     if (!pool_.threaded()) {
-      read_(jobs_[taken_]);
-      return &jobs_[taken_++];
+      current_ = make_();
+      read_(current_);
+      ++taken_;
+      return &current_;
     }
     TopUp();
     const auto keep = [this](Job& job) { ready_.push_back(std::move(job)); };
@@ -67,16 +72,16 @@ class ReadAhead {
 
   void TopUp() {
     const auto keep = [this](Job& job) { ready_.push_back(std::move(job)); };
-    while (submitted_ < jobs_.size() && submitted_ - taken_ < ahead_) {
-      const size_t end = std::min(jobs_.size(), submitted_ + kReadAheadBatch);
-      std::vector<Job> batch(std::make_move_iterator(jobs_.begin() + static_cast<std::ptrdiff_t>(submitted_)),
-                             std::make_move_iterator(jobs_.begin() + static_cast<std::ptrdiff_t>(end)));
-      submitted_ = end;
+    while (submitted_ < count_ && submitted_ - taken_ < ahead_) {
+      std::vector<Job> batch;
+      for (const size_t end = std::min(count_, submitted_ + kReadAheadBatch); submitted_ < end; ++submitted_)
+        batch.push_back(make_());
       pool_.Submit(std::move(batch), keep);
     }
   }
 
-  std::vector<Job> jobs_;
+  size_t count_;
+  MakeFn make_;
   ReadFn read_;
   size_t ahead_;
   size_t submitted_ = 0, taken_ = 0;

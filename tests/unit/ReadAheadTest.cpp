@@ -25,11 +25,11 @@ TEST(ReadAhead, HandsOnEveryEntryReadOnceInOrderWithinTheBound) {
                         {2, 20000, 64, 10}, {4, 20000, 256, 0}, {2, 0, 16, 0}};
   for (const Case& c : cases) {
     SCOPED_TRACE("threads " + std::to_string(c.threads) + ", jobs " + std::to_string(c.jobs));
-    std::vector<Job> jobs(c.jobs);
-    for (size_t i = 0; i < c.jobs; ++i) jobs[i].index = i;
+    size_t made = 0;
     std::atomic<size_t> read{0}, taken{0}, furthest{0};
     {
-      vorpa::ReadAhead<Job> ahead(std::move(jobs), c.threads, [&](Job& job) {
+      vorpa::ReadAhead<Job> ahead(
+          c.jobs, [&] { return Job{made++, "", 0}; }, c.threads, [&](Job& job) {
         job.text = std::to_string(job.index * 7);
         ++job.reads;
         ++read;
@@ -53,6 +53,7 @@ TEST(ReadAhead, HandsOnEveryEntryReadOnceInOrderWithinTheBound) {
     }
     // Letting go stops the readers: nothing is read after, little beyond.
     const size_t after = read.load();
+    EXPECT_LE(made, c.stopAfter + c.ahead + vorpa::kReadAheadBatch) << "entries made long before they were read";
     EXPECT_LE(after, c.stopAfter + c.ahead + vorpa::kReadAheadBatch);
     EXPECT_LE(furthest.load(), c.ahead + vorpa::kReadAheadBatch);
     if (c.stopAfter == c.jobs) {
