@@ -43,13 +43,16 @@ if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
 fi
 export SOURCE_DATE_EPOCH
 
-# The programs of the Windows build folder, which the tests use too: the
-# compile flags keep build paths out of the images, and the linker stamps
-# them with SOURCE_DATE_EPOCH. Linked afresh so that the stamp is this
-# commit's even where no source changed since the last link.
+# The programs of the Windows build folder, which the tests use too (its
+# compile flags keep build paths out of the images), copied without their
+# symbol tables. strip stamps the copies with SOURCE_DATE_EPOCH.
 dir="$VORPA_BUILD/win-$arch"
-rm -f "$dir/vorpa.exe" "$dir/vorpa-list.exe"
 vorpa_build_win "$arch" vorpa vorpa-list
+stage="$VORPA_BUILD/release-$arch"
+mkdir -p "$stage"
+for exe in vorpa.exe vorpa-list.exe; do
+  "$arch-w64-mingw32-strip" -o "$stage/$exe" "$dir/$exe"
+done
 
 /usr/bin/python3 "$here/pack-release.py" --arch "$arch" --root "$VORPA_ROOT" --dist "$dist" \
-  --epoch "$SOURCE_DATE_EPOCH" "$dir/vorpa.exe" "$dir/vorpa-list.exe"
+  --epoch "$SOURCE_DATE_EPOCH" "$stage/vorpa.exe" "$stage/vorpa-list.exe"

@@ -96,6 +96,19 @@ def pe_header(image):
     return machine, magic, subsystem, stamp
 
 
+def pe_kept_flags(image):
+    """What stripping the symbol table must leave alone: large addresses for
+    the 32-bit window, a relocatable, non-executable-data image with its
+    relocations."""
+    (offset,) = struct.unpack_from("<I", image, 0x3C)
+    (characteristics,) = struct.unpack_from("<H", image, offset + 22)
+    optional = offset + 24
+    (magic,) = struct.unpack_from("<H", image, optional)
+    (dll,) = struct.unpack_from("<H", image, optional + 70)
+    (relocations,) = struct.unpack_from("<I", image, optional + (96 if magic == 0x10B else 112) + 5 * 8 + 4)
+    return bool(characteristics & 0x20), bool(dll & 0x40), bool(dll & 0x100), relocations > 0
+
+
 @check
 def programs_are_static_images_of_the_right_kind_without_build_paths():
     files = entries(ZIP32)
@@ -104,6 +117,7 @@ def programs_are_static_images_of_the_right_kind_without_build_paths():
     for name, subsystem in (("vorpa.exe", 2), ("vorpa-list.exe", 3)):
         image = files[name][1]
         assert pe_header(image) == (0x14C, 0x10B, subsystem, EPOCH), (name, pe_header(image))
+        assert pe_kept_flags(image) == (name == "vorpa.exe", True, True, True), (name, pe_kept_flags(image))
         for dll in (b"libstdc++", b"libgcc_s", b"libwinpthread", b"zlib1.dll"):
             assert dll not in image, (name, dll)
         for path in {ROOT, os.path.realpath(ROOT), BUILD}:
