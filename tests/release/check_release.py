@@ -1,12 +1,10 @@
 #!/usr/bin/python3
 """Packs the release zip with scripts/package.sh and checks what a user gets:
-the entries, the programs' image headers, the readme against the program's own
-resources, SHA256SUMS, that packing again gives the same bytes, and that the
-64-bit zip's programs run from where they were unpacked (under Wine on Xvfb).
-Needs the environment of scripts/wine-env.sh and a prefix made by it. Prints a
-GoogleTest-like summary for scripts/test.sh."""
+its entries and sums, the same bytes from a second packing, the programs'
+image headers, the readme against the program's own resources, and the 64-bit
+zip's programs run from where they were unpacked (under Wine on Xvfb). Needs
+the environment of scripts/wine-env.sh. Prints a GoogleTest-like summary."""
 import datetime
-import hashlib
 import os
 import re
 import shutil
@@ -24,15 +22,13 @@ results = []
 
 
 def check(fn):
-    name = fn.__name__
     try:
         fn()
-        results.append((name, None))
-        print(f"[       OK ] {name}", flush=True)
+        results.append((fn.__name__, None))
+        print(f"[       OK ] {fn.__name__}", flush=True)
     except Exception:  # noqa: BLE001 - every failure is reported, the rest run on
-        results.append((name, traceback.format_exc()))
-        print(f"[  FAILED  ] {name}\n{traceback.format_exc()}", flush=True)
-    return fn
+        results.append((fn.__name__, traceback.format_exc()))
+        print(f"[  FAILED  ] {fn.__name__}\n{traceback.format_exc()}", flush=True)
 
 
 def read_text(*parts):
@@ -45,13 +41,17 @@ def header_string(name):
 
 
 VERSION = header_string("VORPA_VERSION_STR")
-EPOCH = int(subprocess.run(["git", "-C", ROOT, "log", "-1", "--format=%ct"], capture_output=True, text=True,
-                           check=True).stdout)
+_commit = subprocess.run(["git", "-C", ROOT, "log", "-1", "--format=%ct"], capture_output=True, text=True)
+COMMIT_TIME = int(_commit.stdout) if _commit.returncode == 0 and _commit.stdout.strip() else None
+# Outside a git checkout the packing is given a time of its own.
+EPOCH = COMMIT_TIME or 1767225600
 
 
 def package(arch, dist):
     env = dict(os.environ)
     env.pop("SOURCE_DATE_EPOCH", None)
+    if COMMIT_TIME is None:
+        env["SOURCE_DATE_EPOCH"] = str(EPOCH)
     subprocess.run(["bash", os.path.join(ROOT, "scripts", "package.sh"), "--arch", arch, "--dist", dist],
                    check=True, env=env, stdout=subprocess.DEVNULL)
     suffix = {"i686": "win32", "x86_64": "win64"}[arch]
@@ -61,78 +61,59 @@ def package(arch, dist):
 shutil.rmtree(WORK, ignore_errors=True)
 ZIP32 = os.path.join(WORK, "dist", f"VORPA-{VERSION}-win32.zip")
 ZIP32_AGAIN = os.path.join(WORK, "dist-again", f"VORPA-{VERSION}-win32.zip")
-
-
-@check
-def package_sh_packs_twice():
-    assert package("i686", os.path.dirname(ZIP32)) == ZIP32
-    assert package("i686", os.path.dirname(ZIP32_AGAIN)) == ZIP32_AGAIN
+ENTRIES = ["vorpa.exe", "vorpa-list.exe", "readme.txt"]
 
 
 def entries(path):
     with zipfile.ZipFile(path) as z:
+        assert z.namelist() == ENTRIES and z.testzip() is None, z.namelist()
         return {i.filename: (i, z.read(i)) for i in z.infolist()}
 
 
 @check
+def packing_twice_gives_the_same_bytes_with_their_sums():
+    for zip_path in (ZIP32, ZIP32_AGAIN):
+        assert package("i686", os.path.dirname(zip_path)) == zip_path
+        r = subprocess.run(["sha256sum", "--check", "--strict", "SHA256SUMS"], cwd=os.path.dirname(zip_path),
+                           capture_output=True, text=True, env=dict(os.environ, LC_ALL="C"))
+        assert r.returncode == 0 and r.stdout == f"{os.path.basename(zip_path)}: OK\n", (r.stdout, r.stderr)
+    for name in (os.path.basename(ZIP32), "SHA256SUMS"):
+        with open(os.path.join(WORK, "dist", name), "rb") as a, open(os.path.join(WORK, "dist-again", name), "rb") as b:
+            assert a.read() == b.read(), name
+
+
+@check
 def zip_holds_the_three_files_stamped_with_the_commit_time():
-    with zipfile.ZipFile(ZIP32) as z:
-        infos = z.infolist()
-        assert [i.filename for i in infos] == ["vorpa.exe", "vorpa-list.exe", "readme.txt"], z.namelist()
-        assert z.testzip() is None
-    stamp = datetime.datetime.fromtimestamp(EPOCH, datetime.timezone.utc)
-    for i in infos:
-        assert i.date_time == (stamp.year, stamp.month, stamp.day, stamp.hour, stamp.minute, stamp.second // 2 * 2), \
-            (i.filename, i.date_time)
+    t = datetime.datetime.fromtimestamp(EPOCH, datetime.timezone.utc)
+    for name, (info, _) in entries(ZIP32).items():
+        assert info.date_time == (t.year, t.month, t.day, t.hour, t.minute, t.second // 2 * 2), (name, info.date_time)
 
 
-def pe_header(image):
-    (offset,) = struct.unpack_from("<I", image, 0x3C)
-    assert image[offset:offset + 4] == b"PE\0\0"
-    machine, _, stamp = struct.unpack_from("<HHI", image, offset + 4)
-    optional = offset + 24
-    (magic,) = struct.unpack_from("<H", image, optional)
-    (subsystem,) = struct.unpack_from("<H", image, optional + 68)  # the same place in PE32 and PE32+
-    return machine, magic, subsystem, stamp
-
-
-def pe_imports(image):
-    """The names of the DLLs in the import table."""
-    (offset,) = struct.unpack_from("<I", image, 0x3C)
-    sections_count, = struct.unpack_from("<H", image, offset + 6)
-    (optional_size,) = struct.unpack_from("<H", image, offset + 20)
-    optional = offset + 24
-    (magic,) = struct.unpack_from("<H", image, optional)
-    (imports,) = struct.unpack_from("<I", image, optional + (96 if magic == 0x10B else 112) + 8)
-    sections = [struct.unpack_from("<8xIIII", image, optional + optional_size + 40 * i) for i in range(sections_count)]
+def pe(image):
+    """The header fields a user's Windows goes by, and the imported DLLs."""
+    (nt,) = struct.unpack_from("<I", image, 0x3C)
+    assert image[nt:nt + 4] == b"PE\0\0"
+    machine, sections, stamp = struct.unpack_from("<HHI", image, nt + 4)
+    optional_size, characteristics = struct.unpack_from("<HH", image, nt + 20)
+    opt = nt + 24
+    magic, = struct.unpack_from("<H", image, opt)
+    subsystem, dll = struct.unpack_from("<HH", image, opt + 68)  # the same place in PE32 and PE32+
+    directories = opt + (96 if magic == 0x10B else 112)
+    imports, = struct.unpack_from("<I", image, directories + 8)
+    relocations, = struct.unpack_from("<I", image, directories + 5 * 8 + 4)
+    table = [struct.unpack_from("<8xIIII", image, opt + optional_size + 40 * i) for i in range(sections)]
 
     def at(rva):
-        for size, address, raw_size, raw in sections:
-            if address <= rva < address + max(size, raw_size):
-                return rva - address + raw
-        raise AssertionError(f"RVA {rva:#x} in no section")
+        return next(rva - va + raw for size, va, raw_size, raw in table if va <= rva < va + max(size, raw_size))
 
-    names = []
-    for entry in range(at(imports), len(image), 20):
-        name_rva = struct.unpack_from("<I", image, entry + 12)[0]
-        if not name_rva:
-            return names
-        start = at(name_rva)
-        names.append(image[start:image.index(b"\0", start)].decode().lower())
-    raise AssertionError("unterminated import table")
-
-
-def pe_kept_flags(image):
-    """What stripping the symbol table must leave alone: large addresses for
-    the 32-bit window, a relocatable, non-executable-data image with its
-    relocations."""
-    (offset,) = struct.unpack_from("<I", image, 0x3C)
-    (characteristics,) = struct.unpack_from("<H", image, offset + 22)
-    optional = offset + 24
-    (magic,) = struct.unpack_from("<H", image, optional)
-    (dll,) = struct.unpack_from("<H", image, optional + 70)
-    (relocations,) = struct.unpack_from("<I", image, optional + (96 if magic == 0x10B else 112) + 5 * 8 + 4)
-    return bool(characteristics & 0x20), bool(dll & 0x40), bool(dll & 0x100), relocations > 0
+    dlls = []
+    entry = at(imports)
+    while struct.unpack_from("<I", image, entry + 12)[0]:
+        name = at(struct.unpack_from("<I", image, entry + 12)[0])
+        dlls.append(image[name:image.index(b"\0", name)].decode().lower())
+        entry += 20
+    return {"machine": machine, "magic": magic, "subsystem": subsystem, "stamp": stamp, "dlls": dlls,
+            "large_address": bool(characteristics & 0x20), "aslr_nx": dll & 0x140 == 0x140, "relocs": relocations > 0}
 
 
 SYSTEM_DLLS = {"advapi32.dll", "comctl32.dll", "comdlg32.dll", "gdi32.dll", "kernel32.dll", "msvcrt.dll", "ole32.dll",
@@ -142,15 +123,16 @@ SYSTEM_DLLS = {"advapi32.dll", "comctl32.dll", "comdlg32.dll", "gdi32.dll", "ker
 @check
 def programs_are_static_images_of_the_right_kind_without_build_paths():
     files = entries(ZIP32)
-    # name: subsystem (2 window, 3 console); both 32-bit x86 (machine 0x14C,
-    # PE32 magic 0x10B).
+    # Subsystem 2 is the window, 3 the console; machine 0x14C with the PE32
+    # magic 0x10B is 32-bit x86. Stripping must keep the 32-bit window's
+    # large addresses and both programs' relocations, ASLR and NX flags.
     for name, subsystem in (("vorpa.exe", 2), ("vorpa-list.exe", 3)):
         image = files[name][1]
-        assert pe_header(image) == (0x14C, 0x10B, subsystem, EPOCH), (name, pe_header(image))
-        assert pe_kept_flags(image) == (name == "vorpa.exe", True, True, True), (name, pe_kept_flags(image))
+        h = pe(image)
+        assert (h["machine"], h["magic"], h["subsystem"], h["stamp"]) == (0x14C, 0x10B, subsystem, EPOCH), (name, h)
+        assert (h["large_address"], h["aslr_nx"], h["relocs"]) == (name == "vorpa.exe", True, True), (name, h)
         # Static: nothing but Windows' own DLLs.
-        imports = pe_imports(image)
-        assert "kernel32.dll" in imports and not [d for d in imports if d not in SYSTEM_DLLS], (name, imports)
+        assert "kernel32.dll" in h["dlls"] and set(h["dlls"]) <= SYSTEM_DLLS, (name, h["dlls"])
         for path in {ROOT, os.path.realpath(ROOT), BUILD}:
             assert path.encode() not in image, (name, path)
 
@@ -158,26 +140,20 @@ def programs_are_static_images_of_the_right_kind_without_build_paths():
 def shown_menu_items():
     """(caption as the window shows it, key) for every item of the menu bar
     and the list's pop-up menu, read from the resource script."""
-    rc = read_text("app", "vorpa.rc")
     items = []
     for menu in ("IDR_MAINMENU", "IDR_POPUP"):
-        block = re.search(menu + r" MENU\s*\nBEGIN\n(.*?)\nEND\n", rc, re.S).group(1)
+        block = re.search(menu + r" MENU\s*\nBEGIN\n(.*?)\nEND\n", read_text("app", "vorpa.rc"), re.S).group(1)
         depth = 0
         for line in block.splitlines():
-            word = line.split()[0] if line.split() else ""
+            depth += {"BEGIN": 1, "END": -1}.get(line.strip(), 0)
             m = re.match(r'\s*(POPUP|MENUITEM)\s+"((?:[^"]|"")*)"', line)
-            if word == "BEGIN":
-                depth += 1
-            elif word == "END":
-                depth -= 1
-            if not m or (menu == "IDR_POPUP" and m.group(1) == "POPUP"):  # never shown
+            if not m or (menu == "IDR_POPUP" and m.group(1) == "POPUP"):  # the pop-up's holder is never shown
                 continue
             caption, _, key = m.group(2).replace('""', '"').partition("\\t")
             mnemonic = re.search(r"&([^&])", caption)
-            caption = re.sub(r"&(.)", r"\1", caption)
             if not key and depth == 0 and mnemonic:
                 key = "Alt+" + mnemonic.group(1).upper()
-            items.append((caption, key))
+            items.append((re.sub(r"&(.)", r"\1", caption), key))
     return items
 
 
@@ -196,11 +172,9 @@ def readme_names_every_menu_command_with_its_key():
     def named(caption, key):
         # The caption begins a line and its key ends it; one without a key
         # may be named in brackets within the text.
-        for line in lines:
-            if re.match(r"［?" + re.escape(caption) + r"(］|\s|$)", line) and (
-                    not key or re.search(r"\s" + re.escape(key) + "$", line)):
-                return True
-        return not key and f"［{caption}］" in text
+        return any(re.match(r"［?" + re.escape(caption) + r"(］|\s|$)", line) and
+                   (not key or re.search(r"\s" + re.escape(key) + "$", line)) for line in lines) or \
+            (not key and f"［{caption}］" in text)
 
     items = shown_menu_items()
     assert len(items) > 20, items
@@ -208,13 +182,9 @@ def readme_names_every_menu_command_with_its_key():
     assert not missing, missing
 
 
-MANIFEST_OS = {
-    "e2011457-1546-43c5-a5fe-008deee3d3f0": ["Vista"],
-    "35138b9a-5d96-4fbd-8e2d-a2440225f93a": ["7"],
-    "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38": ["8"],
-    "1f676c76-80e1-4239-95bb-83d0f6d0da78": ["8.1"],
-    "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a": ["10", "11"],
-}
+# The compatibility ids of the manifest and the Windows versions they stand for.
+MANIFEST_OS = {"e2011457": ["Vista"], "35138b9a": ["7"], "4a2f28e3": ["8"], "1f676c76": ["8.1"],
+               "8e0f7a12": ["10", "11"]}
 
 
 @check
@@ -224,7 +194,7 @@ def readme_names_version_notice_systems_and_every_tool_option():
     legal = header_string("VORPA_LEGAL").replace("©", "(C)")  # code page 932 has no copyright sign
     assert VERSION in lines[1], lines[1]
     assert f"警告:  {legal}" in text
-    guids = re.findall(r'supportedOS Id="\{([0-9a-f-]+)\}"', read_text("app", "vorpa.manifest"))
+    guids = re.findall(r'supportedOS Id="\{([0-9a-f]{8})-', read_text("app", "vorpa.manifest"))
     systems = sorted(v for g in guids for v in MANIFEST_OS[g])
     listed = [line for line in lines if line.startswith("Windows ") and " / " in line]
     assert len(listed) == 1, listed
@@ -234,24 +204,9 @@ def readme_names_version_notice_systems_and_every_tool_option():
     assert len(options) >= 10, options
     missing = [o for o in options if o not in text]
     assert not missing, missing
-    for fmt in ("csv", "tsv", "json", "xlsx", "html"):
-        example = [line for line in lines if line.strip().startswith("vorpa-list ") and
-                   (f"--format {fmt}" in line or (fmt == "csv" and "--format" not in line))]
-        assert example, fmt
-
-
-@check
-def sha256sums_match_and_packing_again_gives_the_same_bytes():
-    for zip_path in (ZIP32, ZIP32_AGAIN):
-        dist = os.path.dirname(zip_path)
-        r = subprocess.run(["sha256sum", "--check", "--strict", "SHA256SUMS"], cwd=dist, capture_output=True,
-                           text=True, env=dict(os.environ, LC_ALL="C"))
-        assert r.returncode == 0 and r.stdout == f"{os.path.basename(zip_path)}: OK\n", (r.stdout, r.stderr)
-    with open(ZIP32, "rb") as a, open(ZIP32_AGAIN, "rb") as b:
-        assert a.read() == b.read()
-    with open(os.path.join(WORK, "dist", "SHA256SUMS"), "rb") as a, \
-            open(os.path.join(WORK, "dist-again", "SHA256SUMS"), "rb") as b:
-        assert a.read() == b.read()
+    examples = [line for line in lines if line.strip().startswith("vorpa-list ")]
+    formats = {(re.findall(r"--format (\w+)", line) or ["csv"])[0] for line in examples}
+    assert formats == {"csv", "tsv", "json", "xlsx", "html"}, formats
 
 
 WINDOW_SCRIPT = r'''
@@ -272,11 +227,13 @@ wait $pid; echo "exit $?"
 def unpacked_64_bit_programs_run_under_wine():
     zip_path = package("x86_64", os.path.join(WORK, "dist64"))
     unpacked = tempfile.mkdtemp(prefix="unpacked ", dir=WORK)
-    with zipfile.ZipFile(zip_path) as z:
-        assert z.namelist() == ["vorpa.exe", "vorpa-list.exe", "readme.txt"], z.namelist()
-        z.extractall(unpacked)
-        for name, subsystem in (("vorpa.exe", 2), ("vorpa-list.exe", 3)):
-            assert pe_header(z.read(name)) == (0x8664, 0x20B, subsystem, EPOCH), name
+    files = entries(zip_path)
+    for name, (_, data) in files.items():
+        with open(os.path.join(unpacked, name), "wb") as f:
+            f.write(data)
+    for name, subsystem in (("vorpa.exe", 2), ("vorpa-list.exe", 3)):
+        h = pe(files[name][1])
+        assert (h["machine"], h["magic"], h["subsystem"], h["stamp"]) == (0x8664, 0x20B, subsystem, EPOCH), h
     wine = os.environ["WINE"]
     r = subprocess.run([wine, "./vorpa-list.exe", "--version"], cwd=unpacked, capture_output=True, timeout=120)
     assert r.returncode == 0 and r.stdout.decode() == f"vorpa-list {VERSION}\n", (r.returncode, r.stdout)
@@ -286,10 +243,7 @@ def unpacked_64_bit_programs_run_under_wine():
 
 
 failed = [n for n, e in results if e]
-print(f"[==========] {len(results)} tests ran.")
-print(f"[  PASSED  ] {len(results) - len(failed)} tests.")
+print(f"[==========] {len(results)} tests ran.\n[  PASSED  ] {len(results) - len(failed)} tests.")
 if failed:
-    print(f"[  FAILED  ] {len(failed)} tests, listed below:")
-    for n in failed:
-        print(f"[  FAILED  ] {n}")
+    print(f"[  FAILED  ] {len(failed)} tests, listed below:\n" + "".join(f"[  FAILED  ] {n}\n" for n in failed))
 sys.exit(1 if failed else 0)
