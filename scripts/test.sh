@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: native unit tests (AddressSanitizer, UBSan), the native
 # vorpa-list against independent readers, a short fuzz run of the shortcut
-# reader, then the Windows tests under Wine on Xvfb.
+# reader, the Windows tests under Wine on Xvfb, then the release zip.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 "$here/deps.sh"
@@ -50,10 +50,14 @@ vorpa_wine_prefix
   2>&1 | tee "$logs/wine.txt" || status=1
 "$WINESERVER" -k 2>/dev/null || true
 
+echo "== Release zip: packed twice, read back, the 64-bit one run from where it was unpacked"
+/usr/bin/python3 "$VORPA_ROOT/tests/release/check_release.py" 2>&1 | tee "$logs/release.txt" || status=1
+"$WINESERVER" -k 2>/dev/null || true
+
 # One closing line for both runners.
 count() { sed -n "s/^\[  $1  \] \([0-9]*\) tests\?.*/\1/p" "$2" | tail -1; }
 passed=0; failed=0
-for log in "$logs/native.txt" "$logs/cli.txt" "$logs/wine.txt"; do
+for log in "$logs/native.txt" "$logs/cli.txt" "$logs/wine.txt" "$logs/release.txt"; do
   p=$(count PASSED "$log"); f=$(count FAILED "$log")
   passed=$((passed + ${p:-0})); failed=$((failed + ${f:-0}))
   if [ -z "$p" ] && [ -z "$f" ]; then status=1; echo "no test summary in $log"; fi
