@@ -4,10 +4,12 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <thread>
+#include <type_traits>
 
 #include "app/version.h"
 #include "cli/Check.h"
