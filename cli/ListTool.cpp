@@ -8,6 +8,7 @@
 
 #include "app/version.h"
 #include "cli/Audit.h"
+#include "cli/Check.h"
 #include "cli/Formats.h"
 #include "cli/Options.h"
 #include "cli/Rows.h"
@@ -271,7 +272,17 @@ int RunListTool(const std::vector<std::wstring>& args) {
                                                               : SystemAnsiCodePage();
 
   SortRows(set, options.sort);
+  const bool anyDuplicate = (options.failOn & kFailOnDuplicates) && HasDuplicateUrls(set);
   if (options.duplicates) KeepDuplicates(set);
+  std::vector<CheckResult> checks;
+  if (options.check) {
+    if (!CheckRows(set, {options.jobs, options.timeoutSeconds, options.caFile}, options.quiet, checks, error)) {
+      WriteStderr(L"vorpa-list: " + error + L"\n");
+      return kExitSomeUnreadable;
+    }
+    context.check = &checks;
+  }
+  const bool matched = anyDuplicate || MatchesFailOn(set, options.failOn, checks);
 
   bool written;
   if (options.output.empty()) {
@@ -299,7 +310,8 @@ int RunListTool(const std::vector<std::wstring>& args) {
     if (!written) WriteStderr(L"vorpa-list: " + options.output + L": " + error + L"\n");
   }
   if (!written) return kExitSomeUnreadable;
-  return allRead ? kExitDone : kExitSomeUnreadable;
+  if (!allRead) return kExitSomeUnreadable;
+  return matched ? kExitMatched : kExitDone;
 }
 
 }  // namespace vorpa::cli

@@ -17,6 +17,7 @@ namespace vorpa::cli {
 struct RowInfo {
   uint32_t root = 0;   // index of the PATH argument it came from
   uint32_t group = 0;  // with --duplicates: 1-based group of equal URLs
+  uint32_t check = 0;  // with --check: index of the URL's result
 
   // The shortcut file's full path as given or walked, where the format
   // writes it or the audit names the row; otherwise empty.

@@ -6,14 +6,21 @@ set(VORPA_CLI_SOURCES
   cli/Audit.cpp
   cli/Formats.cpp
   cli/ListTool.cpp
+  cli/Check.cpp
 )
+# The link check's transport: WinHTTP, loaded from the system folder at run
+# time, on Windows; libcurl elsewhere.
 if(WIN32)
-  list(APPEND VORPA_CLI_SOURCES cli/WalkWin.cpp)
+  list(APPEND VORPA_CLI_SOURCES cli/WalkWin.cpp cli/CheckWinHttp.cpp)
 else()
-  list(APPEND VORPA_CLI_SOURCES cli/WalkPosix.cpp)
+  list(APPEND VORPA_CLI_SOURCES cli/WalkPosix.cpp cli/CheckCurl.cpp)
 endif()
 add_library(vorpa_cli STATIC ${VORPA_CLI_SOURCES})
 target_link_libraries(vorpa_cli PUBLIC vorpa_core)
+if(NOT WIN32)
+  find_package(CURL REQUIRED)
+  target_link_libraries(vorpa_cli PUBLIC CURL::libcurl)
+endif()
 target_compile_options(vorpa_cli PRIVATE ${VORPA_WARNINGS})
 if(WIN32)
   # The display name comes from the same title function the window uses.

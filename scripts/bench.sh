@@ -5,6 +5,11 @@
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 "$here/deps.sh"
+# Only the link check's benchmark needs Debian's linkchecker, as its baseline.
+if ! command -v linkchecker >/dev/null; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq && apt-get install -y -qq --no-install-recommends linkchecker >/dev/null
+fi
 source "$here/build.sh"
 source "$here/wine-env.sh"
 filter="${1:-}"
@@ -16,7 +21,8 @@ win="$VORPA_BUILD/win-$VORPA_WIN_ARCH"
 vorpa_configure "$win" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$VORPA_ROOT/cmake/mingw-$VORPA_WIN_ARCH.cmake"
 vorpa_wine_prefix
 
-targets() { cmake --build "$1" --target help | sed -n 's/^\(bench_[A-Za-z0-9_]*\):.*/\1/p' | grep -- "$filter" || true; }
+# Ninja's own list: CMake's "help" target leaves executables out.
+targets() { ninja -C "$1" -t targets all | sed -n 's/^\(bench_[A-Za-z0-9_]*\):.*/\1/p' | sort -u | grep -- "$filter" || true; }
 for t in $(targets "$native"); do
   cmake --build "$native" --target "$t" >/dev/null
   echo "== $t (native)"

@@ -48,6 +48,9 @@ vorpa_wine_prefix
 (cd "$VORPA_BUILD/win-$VORPA_WIN_ARCH" &&
   xvfb-run -a -s "-screen 0 1280x1024x24" "$WINE" ./vorpa_wintests.exe --gtest_brief=1) \
   2>&1 | tee "$logs/wine.txt" || status=1
+echo "== vorpa-list --check against local servers, natively and under Wine"
+(cd "$VORPA_BUILD/win-$VORPA_WIN_ARCH" && /usr/bin/python3 "$VORPA_ROOT/tests/cli/check_links.py" \
+  "$VORPA_BUILD/native-release/vorpa-list" --wine "$WINE" ./vorpa-list.exe) 2>&1 | tee "$logs/links.txt" || status=1
 "$WINESERVER" -k 2>/dev/null || true
 
 echo "== Release zip: packed twice, read back, the 64-bit one run from where it was unpacked"
@@ -57,7 +60,7 @@ echo "== Release zip: packed twice, read back, the 64-bit one run from where it 
 # One closing line for both runners.
 count() { sed -n "s/^\[  $1  \] \([0-9]*\) tests\?.*/\1/p" "$2" | tail -1; }
 passed=0; failed=0
-for log in "$logs/native.txt" "$logs/cli.txt" "$logs/wine.txt" "$logs/release.txt"; do
+for log in "$logs/native.txt" "$logs/cli.txt" "$logs/wine.txt" "$logs/links.txt" "$logs/release.txt"; do
   p=$(count PASSED "$log"); f=$(count FAILED "$log")
   passed=$((passed + ${p:-0})); failed=$((failed + ${f:-0}))
   if [ -z "$p" ] && [ -z "$f" ]; then status=1; echo "no test summary in $log"; fi
