@@ -1,4 +1,4 @@
-list(APPEND VORPA_PORTABLE_SOURCES common/WebAddress.cpp)
+list(APPEND VORPA_PORTABLE_SOURCES common/WebAddress.cpp common/CodePageDecoder.cpp)
 if(WIN32)
   list(APPEND VORPA_PORTABLE_SOURCES common/TextWin.cpp)
 else()
