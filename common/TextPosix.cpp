@@ -137,10 +137,14 @@ std::string EncodeCodePage(std::wstring_view text, unsigned codePage, bool* loss
 std::wstring DecodeUtf16Le(std::string_view bytes) {
   std::wstring out;
   out.reserve(bytes.size() / 2);
+  const auto unit = [&](size_t at) {
+    return static_cast<unsigned>(static_cast<unsigned char>(bytes[at])) |
+           static_cast<unsigned>(static_cast<unsigned char>(bytes[at + 1])) << 8;
+  };
   for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    const unsigned u = static_cast<unsigned char>(bytes[i]) | (static_cast<unsigned char>(bytes[i + 1]) << 8);
+    const unsigned u = unit(i);
     if (u >= 0xD800 && u <= 0xDBFF && i + 3 < bytes.size()) {
-      const unsigned lo = static_cast<unsigned char>(bytes[i + 2]) | (static_cast<unsigned char>(bytes[i + 3]) << 8);
+      const unsigned lo = unit(i + 2);
       if (lo >= 0xDC00 && lo <= 0xDFFF) {
         out.push_back(static_cast<wchar_t>(0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00)));
         i += 2;

@@ -1,6 +1,6 @@
 list(APPEND VORPA_PORTABLE_SOURCES common/WebAddress.cpp common/CodePageDecoder.cpp)
 if(WIN32)
-  list(APPEND VORPA_PORTABLE_SOURCES common/TextWin.cpp)
+  list(APPEND VORPA_PLATFORM_SOURCES common/TextWin.cpp)
 else()
-  list(APPEND VORPA_PORTABLE_SOURCES common/TextPosix.cpp)
+  list(APPEND VORPA_PLATFORM_SOURCES common/TextPosix.cpp)
 endif()
