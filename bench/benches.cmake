@@ -21,6 +21,7 @@ vorpa_win_bench(bench_scan bench/scan_bench.cpp app/vorpa.rc)
 vorpa_win_bench(bench_listops bench/listops_bench.cpp app/vorpa.rc)
 vorpa_native_bench(bench_cli bench/cli_bench.cpp)
 vorpa_native_bench(bench_check bench/check_bench.cpp)
+vorpa_native_bench(bench_decoder bench/decoder_bench.cpp)
 # These benchmarks run the console program that is built beside them.
 if(WIN32)
   add_dependencies(bench_scan vorpa-list)

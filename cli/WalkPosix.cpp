@@ -16,8 +16,8 @@
 #include <utility>
 #include <vector>
 
+#include "cli/FileName.h"
 #include "cli/ReadPool.h"
-#include "cli/Rows.h"
 #include "cli/Walk.h"
 #include "common/PosixFile.h"
 #include "common/Text.h"
