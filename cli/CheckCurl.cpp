@@ -4,6 +4,7 @@
 
 #include "app/version.h"
 #include "cli/Check.h"
+#include "cli/FileName.h"
 #include "cli/Rows.h"
 
 namespace vorpa::cli {
