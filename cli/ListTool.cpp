@@ -56,7 +56,7 @@ class Collector : public WalkEvents {
     bool flagged = false;
     if (options_.audit) {
       std::wstring risk;
-      for (const std::wstring& r : AuditShortcut(s.bytes, row.url, SystemAnsiCodePage()))
+      for (const std::wstring& r : AuditShortcut(s.bytes, row.url, SystemAnsiCodePage(), s.bytesCut))
         risk += (risk.empty() ? L"" : L"; ") + r;
       flagged = !risk.empty();
       if (flagged) {

@@ -23,6 +23,7 @@ struct FoundShortcut {
   std::wstring name;    // the name the window shows
   std::wstring url;     // the target, empty when there is none or the file could not be read
   std::string bytes;    // the file's leading bytes, when WalkSettings::keepBytes
+  bool bytesCut = false;  // the file holds more than `bytes` (see ShortcutReading)
 };
 
 // The folder part of a FoundShortcut's path. On POSIX systems only '/'
