@@ -14,6 +14,15 @@ class UniqueHandle {
   ~UniqueHandle() { Close(); }
   UniqueHandle(const UniqueHandle&) = delete;
   UniqueHandle& operator=(const UniqueHandle&) = delete;
+  UniqueHandle(UniqueHandle&& other) noexcept : h_(other.h_) { other.h_ = INVALID_HANDLE_VALUE; }
+  UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+    if (this != &other) {
+      Close();
+      h_ = other.h_;
+      other.h_ = INVALID_HANDLE_VALUE;
+    }
+    return *this;
+  }
   bool ok() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
   HANDLE get() const { return h_; }
   // Closes now; false when the system reports an error on close (a write it
@@ -22,6 +31,33 @@ class UniqueHandle {
     const bool closed = !ok() || CloseHandle(h_);
     h_ = INVALID_HANDLE_VALUE;
     return closed;
+  }
+
+ private:
+  HANDLE h_;
+};
+
+// An open listing of the find functions, closed when it goes out of scope.
+class UniqueFindHandle {
+ public:
+  explicit UniqueFindHandle(HANDLE h = INVALID_HANDLE_VALUE) : h_(h) {}
+  ~UniqueFindHandle() { Close(); }
+  UniqueFindHandle(const UniqueFindHandle&) = delete;
+  UniqueFindHandle& operator=(const UniqueFindHandle&) = delete;
+  UniqueFindHandle(UniqueFindHandle&& other) noexcept : h_(other.h_) { other.h_ = INVALID_HANDLE_VALUE; }
+  UniqueFindHandle& operator=(UniqueFindHandle&& other) noexcept {
+    if (this != &other) {
+      Close();
+      h_ = other.h_;
+      other.h_ = INVALID_HANDLE_VALUE;
+    }
+    return *this;
+  }
+  bool ok() const { return h_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return h_; }
+  void Close() {
+    if (ok()) FindClose(h_);
+    h_ = INVALID_HANDLE_VALUE;
   }
 
  private:
