@@ -475,6 +475,61 @@ bool ReadShortcut(const std::wstring& path, const WalkSettings& settings, FoundS
   return walker.ok();
 }
 
+namespace {
+
+bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+std::string RealPath(const std::string& path) {
+  std::string out;
+  if (char* real = realpath(path.c_str(), nullptr)) {
+    out = real;
+    free(real);
+  }
+  return out;
+}
+
+std::string ParentOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+bool OutputReplacesInput(const std::wstring& output, const std::vector<std::wstring>& paths, bool recursive) {
+  const std::wstring full = FullPath(output);
+  if (full.empty()) return false;
+  const std::string named = EncodeFileName(full);
+  struct stat target;
+  // A new file, a device or a FIFO replaces nothing the walk reads.
+  if (stat(named.c_str(), &target) != 0 || !S_ISREG(target.st_mode)) return false;
+  // The file written (links resolved), and the name given (the walk reads
+  // a link in a PATH as the shortcut it leads to): each in resolved folders.
+  std::vector<std::string> names;
+  if (std::string real = RealPath(named); !real.empty()) names.push_back(real);
+  if (std::string parent = RealPath(ParentOf(named)); !parent.empty())
+    names.push_back((parent == "/" ? "" : parent) + named.substr(named.rfind('/')));
+  for (const std::wstring& path : paths) {
+    const std::wstring fullPath = FullPath(path);
+    struct stat input;
+    if (fullPath.empty() || stat(EncodeFileName(fullPath).c_str(), &input) != 0) continue;
+    if (S_ISREG(input.st_mode)) {
+      if (SameFile(input, target)) return true;
+      continue;
+    }
+    if (!S_ISDIR(input.st_mode)) continue;
+    for (const std::string& name : names) {
+      if (!HasShortcutType(std::string_view(name).substr(name.rfind('/') + 1))) continue;
+      for (std::string folder = ParentOf(name);; folder = ParentOf(folder)) {
+        struct stat st;
+        if (stat(folder.c_str(), &st) == 0 && SameFile(st, input)) return true;
+        if (!recursive || folder == "/") break;
+      }
+    }
+  }
+  return false;
+}
+
 std::unique_ptr<OutputFile> CreateOutputFile(const std::wstring& path, std::wstring& error) {
   std::string target = EncodeFileName(path);
   struct stat st;

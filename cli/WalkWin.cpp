@@ -4,6 +4,7 @@
 #include <commdlg.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -229,6 +230,54 @@ bool ReadShortcut(const std::wstring& path, const WalkSettings& settings, FoundS
   out.path = path;
   walker.ReadInto(out);
   return walker.ok();
+}
+
+bool OutputReplacesInput(const std::wstring& output, const std::vector<std::wstring>& paths, bool recursive) {
+  const std::wstring openOutput = OpenablePath(output);
+  std::optional<FolderIdentity> target;
+  std::vector<std::wstring> names;  // final paths: the file written, the name given
+  {
+    const UniqueHandle h = OpenForAttributes(openOutput);
+    if (!h.ok() || GetFileType(h.get()) != FILE_TYPE_DISK) return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(h.get(), &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    target = IdentityOf(h.get());
+    names.push_back(FinalPathOf(h.get()));
+  }
+  const size_t cut = openOutput.rfind(L'\\');
+  if (cut != std::wstring::npos) {
+    const UniqueHandle parent = OpenForAttributes(openOutput.substr(0, cut));
+    if (parent.ok()) names.push_back(FinalPathOf(parent.get()) + openOutput.substr(cut));
+  }
+  if (!target) return false;
+  for (const std::wstring& path : paths) {
+    const UniqueHandle h = OpenForAttributes(OpenablePath(path));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!h.ok() || !GetFileInformationByHandle(h.get(), &info)) continue;
+    const std::optional<FolderIdentity> input = IdentityOf(h.get());
+    if (!input) continue;
+    if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      if (*input == *target) return true;
+      continue;
+    }
+    for (const std::wstring& name : names) {
+      if (name.empty() || !HasShortcutType(name)) continue;
+      std::wstring folder = name;
+      for (;;) {
+        // Up one folder; "\\?\C:\" is the last: nothing shorter is one.
+        const size_t slash = folder.rfind(L'\\');
+        if (slash == std::wstring::npos || slash < 6) break;
+        std::wstring up = folder.substr(0, slash == 6 ? 7 : slash);
+        if (up == folder) break;
+        folder = std::move(up);
+        const UniqueHandle f = OpenForAttributes(folder);
+        const std::optional<FolderIdentity> id = f.ok() ? IdentityOf(f.get()) : std::nullopt;
+        if (id && *id == *input) return true;
+        if (!recursive) break;
+      }
+    }
+  }
+  return false;
 }
 
 std::unique_ptr<OutputFile> CreateOutputFile(const std::wstring& path, std::wstring& error) {
