@@ -83,11 +83,13 @@ bool IsAscii(std::string_view bytes) {
   return (any & 0x8080808080808080ull) == 0;
 }
 
+// Past this many bytes without a cut that every decoder agrees on, the
+// double-byte rule alone decides (see CompleteAnsiCharacters).
+constexpr std::size_t kMaxUncut = std::size_t{4} << 20;
+
 // The length of the longest prefix of `bytes` (which starts on a character)
-// that ends on a character boundary as Windows decodes the code page: in the
-// double-byte pages a lead byte takes the next byte, whatever it is, as its
-// trail; in UTF-8 a lead byte starts a new sequence; single-byte pages end a
-// character at every byte.
+// that ends on a character boundary, so that decoding the prefix and the
+// rest apart gives the text of decoding them together.
 std::size_t CompleteAnsiCharacters(std::string_view bytes, unsigned codePage) {
   const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
   switch (codePage) {
@@ -95,15 +97,19 @@ std::size_t CompleteAnsiCharacters(std::string_view bytes, unsigned codePage) {
     case 936:
     case 949:
     case 950: {
+      // Two ASCII bytes in a row end a character in any decoding of these
+      // pages: neither can be a lead byte, so the first ends a character
+      // (alone or as a trail) and the second stands alone.
+      std::size_t i = bytes.size();
+      while (i >= 2 && (byte(i - 1) >= 0x80 || byte(i - 2) >= 0x80)) --i;
+      if (i >= 2) return i;
+      if (bytes.size() < kMaxUncut) return 0;
+      // Megabytes without such a pair: Windows' rule, a lead byte takes the
+      // next byte, whatever it is, as its trail.
       const auto isLead = [codePage](unsigned char b) {
         return codePage == 932 ? (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC) : (b >= 0x81 && b <= 0xFE);
       };
-      // Two ASCII bytes in a row end a character (neither can be a lead
-      // byte, so the second is no trail): start from the last such pair.
-      std::size_t i = bytes.size();
-      while (i >= 2 && (static_cast<unsigned char>(bytes[i - 1]) >= 0x80 || static_cast<unsigned char>(bytes[i - 2]) >= 0x80))
-        --i;
-      if (i < 2) i = 0;
+      i = 0;
       while (i < bytes.size()) {
         if (!isLead(byte(i))) {
           ++i;
