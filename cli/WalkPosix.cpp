@@ -123,11 +123,7 @@ class Walker {
 
   bool Run(const std::wstring& folder) {
     const std::string rootBytes = EncodeFileName(folder);
-    char* real = realpath(rootBytes.c_str(), nullptr);
-    if (real) {
-      realRoot_ = real;
-      free(real);
-    }
+    realRoot_ = RealPath(rootBytes);
     path_ = folder;
     if (path_.empty() || path_.back() != L'/') path_ += L'/';
     if (!Enter(open(rootBytes.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), folder)) return false;
@@ -207,11 +203,8 @@ class Walker {
   // Whether a link's target lies inside the PATH, by its name now: decides
   // what is listed. What is then opened is checked by OpenedInside.
   bool InsideRoot() const {
-    char* real = realpath(EncodeFileName(path_).c_str(), nullptr);
-    if (!real) return false;
-    const std::string target = real;
-    free(real);
-    return Inside(target);
+    const std::string target = RealPath(EncodeFileName(path_));
+    return !target.empty() && Inside(target);
   }
 
  public:
@@ -229,12 +222,9 @@ class Walker {
       kernelName.resize(static_cast<size_t>(n));
       return Inside(kernelName);
     }
-    char* real = realpath(EncodeFileName(path).c_str(), nullptr);
-    if (!real) return false;
-    const std::string target = real;
-    free(real);
+    const std::string target = RealPath(EncodeFileName(path));
     struct stat now;
-    return Inside(target) && stat(target.c_str(), &now) == 0 && now.st_dev == opened.st_dev && now.st_ino == opened.st_ino;
+    return !target.empty() && Inside(target) && stat(target.c_str(), &now) == 0 && now.st_dev == opened.st_dev && now.st_ino == opened.st_ino;
   }
 
  private:
@@ -479,15 +469,6 @@ namespace {
 
 bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
-std::string RealPath(const std::string& path) {
-  std::string out;
-  if (char* real = realpath(path.c_str(), nullptr)) {
-    out = real;
-    free(real);
-  }
-  return out;
-}
-
 std::string ParentOf(const std::string& path) {
   const size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
@@ -544,10 +525,7 @@ std::unique_ptr<OutputFile> CreateOutputFile(const std::wstring& path, std::wstr
   }
   // A link names the list it leads to: that file is replaced, the link kept.
   if (exists && S_ISREG(st.st_mode)) {
-    if (char* real = realpath(target.c_str(), nullptr)) {
-      target = real;
-      free(real);
-    }
+    if (std::string real = RealPath(target); !real.empty()) target = std::move(real);
   }
   std::string temp = target + ".tmp-XXXXXX";
   const int fd = mkstemp(temp.data());

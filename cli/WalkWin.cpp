@@ -16,6 +16,7 @@
 #include "common/WinFile.h"
 #include "filefolder/FolderWalk.h"
 #include "filefolder/LongPath.h"
+#include "filefolder/ShellName.h"
 #include "list/ScanPaths.h"
 #include "list/UrlFileReader.h"
 #include "list/UrlFileReaderWin.h"
@@ -24,13 +25,8 @@ namespace vorpa::cli {
 namespace {
 
 std::wstring ErrorText(DWORD error) {
-  wchar_t* text = nullptr;
-  const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                 nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring out = n && text ? std::wstring(text, n) : L"error " + std::to_wstring(error);
-  if (text) LocalFree(text);
-  while (!out.empty() && (out.back() == L'\n' || out.back() == L'\r' || out.back() == L' ')) out.pop_back();
-  return out;
+  std::wstring text = SystemErrorText(error);
+  return text.empty() ? L"error " + std::to_wstring(error) : text;
 }
 
 bool HasShortcutType(const std::wstring& path) {
@@ -38,20 +34,6 @@ bool HasShortcutType(const std::wstring& path) {
   const size_t dot = path.rfind(L'.');
   if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash)) return false;
   return IsShortcutType(std::wstring_view(path).substr(dot + 1));
-}
-
-// The shell's display name; the title function refuses some ordinary names.
-std::wstring DisplayName(const std::wstring& path) {
-  wchar_t probe[1] = {};
-  const short needed = GetFileTitleW(path.c_str(), probe, 0);
-  if (needed > 0) {
-    std::wstring title(static_cast<size_t>(needed), L'\0');
-    if (GetFileTitleW(path.c_str(), title.data(), static_cast<WORD>(needed)) == 0) {
-      title.resize(wcslen(title.c_str()));
-      if (!title.empty()) return title;
-    }
-  }
-  return ShortcutNameFromPath(path);
 }
 
 // The warning for a shortcut that gave no reading; empty for one that did.
@@ -122,7 +104,7 @@ class Walker : public FolderWalkEvents {
   // The file is opened once, and what it gave says why there is no URL.
   void Read(ReadJob& job, std::string& buffer) const {
     FoundShortcut& found = job.found;
-    found.name = DisplayName(found.path);
+    found.name = ShortcutDisplayName(found.path);
     ShortcutReading reading;
     const UniqueHandle file(OpenShortcutForReading(job.openPath));
     if (!file.ok()) {
@@ -194,7 +176,7 @@ class TempFile : public OutputFile {
     const bool closed = CloseHandle(h_) != 0;
     h_ = INVALID_HANDLE_VALUE;
     if (!flushed || !closed ||
-        !MoveFileExW(temp_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        !ReplaceWithCompleteFile(temp_, target_))
       return false;
     committed_ = true;
     return true;

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace vorpa {
@@ -84,6 +85,26 @@ inline DWORD WriteAll(HANDLE file, std::string_view bytes) {
     bytes.remove_prefix(written);
   }
   return 0;
+}
+
+// The system's text for an error code, without its line end; empty when
+// the system has none.
+inline std::wstring SystemErrorText(DWORD code) {
+  wchar_t* buffer = nullptr;
+  const DWORD n =
+      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, code, 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
+  std::wstring text = n && buffer ? std::wstring(buffer, n) : std::wstring();
+  if (buffer) LocalFree(buffer);
+  while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) text.pop_back();
+  return text;
+}
+
+// Puts a complete new file (written, flushed and closed beside the target)
+// in place of `target`, in one step; false with GetLastError set when the
+// system refuses, and then the old file is as it was.
+inline bool ReplaceWithCompleteFile(const std::wstring& complete, const std::wstring& target) {
+  return MoveFileExW(complete.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 }  // namespace vorpa

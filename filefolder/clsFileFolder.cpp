@@ -14,6 +14,7 @@
 #include "filefolder/FolderWalk.h"
 #include "filefolder/LongPath.h"
 #include "filefolder/PathText.h"
+#include "filefolder/ShellName.h"
 
 namespace {
 
@@ -224,16 +225,7 @@ std::wstring clsFileFolder::GetFileNameAB(std::wstring strFileFullPath) {
   return CutAtNul(strFileFullPath);
 }
 
-std::wstring clsFileFolder::GetFileName(std::wstring strFileFullPath) {
-  // Asked with size 0 for the size it needs. Wine answers a null buffer with
-  // an error even then, so it gets a real one.
-  wchar_t probe[1] = {};
-  const short needed = GetFileTitleW(strFileFullPath.c_str(), probe, 0);
-  if (needed <= 0) return {};
-  std::wstring title(static_cast<size_t>(needed), L'\0');
-  if (GetFileTitleW(strFileFullPath.c_str(), title.data(), static_cast<WORD>(needed)) != 0) return {};
-  return CutAtNul(title);
-}
+std::wstring clsFileFolder::GetFileName(std::wstring strFileFullPath) { return vorpa::FileTitleOf(strFileFullPath); }
 
 std::wstring clsFileFolder::GetFileTypeA(std::wstring strFileFullPath) {
   const wchar_t* dot = PathFindExtensionW(strFileFullPath.c_str());

@@ -8,6 +8,7 @@
 #include "app/frmMain.h"
 #include "app/resource.h"
 #include "filefolder/LongPath.h"
+#include "filefolder/ShellName.h"
 #include "filefolder/clsFileFolder.h"
 #include "list/ScanPaths.h"
 #include "list/UrlFileReader.h"
@@ -101,9 +102,7 @@ void frmMain::AddUrlFile(std::wstring strFile, std::wstring strBaseFolder) {
     return;
   }
   UrlEntry row;
-  row.text = FileFolder().GetFileName(strFile);
-  // The title function refuses some ordinary names ('[' or ']' in them).
-  if (row.text.empty()) row.text = ShortcutNameFromPath(strFile);
+  row.text = ShortcutDisplayName(strFile);
   row.url = ReadInternetShortcutUrl(strFile);
   row.folder = CutBaseFolder(ShortcutFolder(*this, strFile), strBaseFolder);
   rows.Append(std::move(row));
