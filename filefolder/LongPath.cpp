@@ -27,10 +27,32 @@ std::wstring PlatformFullPath(const std::wstring& path) {
   return path;
 }
 
+// A drive path ("C:\...") that the platform would return unchanged: no "/",
+// no empty, "." or ".." component, none ending in a dot or a blank (those
+// the platform strips). Walks build such paths for every entry; checking
+// the text spares the platform call per file.
+bool IsNormalFullPath(const std::wstring& path) {
+  if (path.size() < 3 || path[1] != L':' || path[2] != L'\\') return false;
+  const wchar_t drive = path[0];
+  if (!((drive >= L'A' && drive <= L'Z') || (drive >= L'a' && drive <= L'z'))) return false;
+  size_t start = 3;
+  while (start < path.size()) {
+    size_t end = path.find(L'\\', start);
+    if (end == std::wstring::npos) end = path.size();
+    if (end == start) return false;  // an empty component
+    for (size_t i = start; i < end; ++i)
+      if (path[i] == L'/') return false;
+    const wchar_t last = path[end - 1];
+    if (last == L'.' || last == L' ') return false;  // also "." and ".."
+    start = end + 1;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::wstring FullPathOf(const std::wstring& path) {
-  if (path.empty() || IsDeviceForm(path)) return path;
+  if (path.empty() || IsDeviceForm(path) || IsNormalFullPath(path)) return path;
   const size_t slash = path.find_last_of(L"\\/");
   const size_t nameStart = slash == std::wstring::npos ? (path.size() >= 2 && path[1] == L':' ? 2 : 0) : slash + 1;
   const std::wstring name = path.substr(nameStart);

@@ -7,7 +7,6 @@
 
 #include "app/frmMain.h"
 #include "app/resource.h"
-#include "filefolder/LongPath.h"
 #include "filefolder/ShellName.h"
 #include "filefolder/clsFileFolder.h"
 #include "list/ScanPaths.h"
@@ -29,7 +28,9 @@ void SelectPair(frmMain& form, UINT id0, UINT id1, int index) {
 // the attributes gives the same answer. Hidden and system files count as
 // missing there and would get no folder at all: they get theirs the same way.
 std::wstring ShortcutFolder(frmMain& form, const std::wstring& file) {
-  const DWORD attributes = GetFileAttributesW(OpenablePath(file).c_str());
+  // (A file named like a device answers nothing here and gets its folder
+  // from the path helpers, which reach it as a file.)
+  const DWORD attributes = GetFileAttributesW(file.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return FolderOfPath(file);
   std::wstring folder = form.FileFolder().GetFilePath(file);
   return folder.empty() ? FolderOfPath(file) : folder;
