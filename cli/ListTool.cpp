@@ -57,7 +57,7 @@ class Collector : public WalkEvents {
     bool flagged = false;
     if (options_.audit) {
       std::wstring risk;
-      for (const std::wstring& r : AuditShortcut(s.bytes, row.url, SystemAnsiCodePage()))
+      for (const std::wstring& r : AuditShortcut(s.bytes, row.url, SystemAnsiCodePage(), s.bytesCut))
         risk += (risk.empty() ? L"" : L"; ") + r;
       flagged = !risk.empty();
       if (flagged) {
@@ -202,17 +202,10 @@ int RunListTool(const std::vector<std::wstring>& args) {
     return WriteStdout(text) ? kExitDone : kExitSomeUnreadable;
   }
 
-  if (!options.output.empty()) {
-    // The list would take the place of what it lists.
-    std::wstring output, full;
-    if (InspectPath(options.output, output) != PathKind::kMissing) {
-      for (const std::wstring& path : options.paths) {
-        if (InspectPath(path, full) != PathKind::kMissing && full == output) {
-          WriteStderr(L"vorpa-list: " + options.output + L": the output is also a PATH\nTry 'vorpa-list --help'.\n");
-          return kExitUsage;
-        }
-      }
-    }
+  // The list would take the place of what it lists.
+  if (!options.output.empty() && OutputReplacesInput(options.output, options.paths, options.recursive)) {
+    WriteStderr(L"vorpa-list: " + options.output + L": the output would replace a file it lists\nTry 'vorpa-list --help'.\n");
+    return kExitUsage;
   }
 
   RowSet set;

@@ -7,6 +7,7 @@
 
 #include "app/frmMain.h"
 #include "app/resource.h"
+#include "filefolder/ShellName.h"
 #include "filefolder/clsFileFolder.h"
 #include "list/ScanPaths.h"
 #include "list/UrlFileReader.h"
@@ -27,6 +28,8 @@ void SelectPair(frmMain& form, UINT id0, UINT id1, int index) {
 // the attributes gives the same answer. Hidden and system files count as
 // missing there and would get no folder at all: they get theirs the same way.
 std::wstring ShortcutFolder(frmMain& form, const std::wstring& file) {
+  // (A file named like a device answers nothing here and gets its folder
+  // from the path helpers, which reach it as a file.)
   const DWORD attributes = GetFileAttributesW(file.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return FolderOfPath(file);
   std::wstring folder = form.FileFolder().GetFilePath(file);
@@ -100,9 +103,7 @@ void frmMain::AddUrlFile(std::wstring strFile, std::wstring strBaseFolder) {
     return;
   }
   UrlEntry row;
-  row.text = FileFolder().GetFileName(strFile);
-  // The title function refuses some ordinary names ('[' or ']' in them).
-  if (row.text.empty()) row.text = ShortcutNameFromPath(strFile);
+  row.text = ShortcutDisplayName(strFile);
   row.url = ReadInternetShortcutUrl(strFile);
   row.folder = CutBaseFolder(ShortcutFolder(*this, strFile), strBaseFolder);
   rows.Append(std::move(row));
