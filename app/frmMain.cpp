@@ -547,7 +547,7 @@ void frmMain::ReloadList() {
   // them one by one when the count changes or marks are cleared: a tenth of a
   // second under Wine for 50,000 scattered rows. Forgetting them all at once
   // costs almost nothing.
-  const int top = static_cast<int>(SendMessageW(lstView, LVM_GETTOPINDEX, 0, 0));
+  const int top = std::max(0, static_cast<int>(SendMessageW(lstView, LVM_GETTOPINDEX, 0, 0)));
   syncingSelection_ = true;
   SendMessageW(lstView, LVM_DELETEALLITEMS, 0, 0);
   syncingSelection_ = false;
@@ -556,9 +556,11 @@ void frmMain::ReloadList() {
   if (rows.empty()) return;
   const int last = static_cast<int>(rows.size()) - 1;
   const int perPage = static_cast<int>(SendMessageW(lstView, LVM_GETCOUNTPERPAGE, 0, 0));
+  // Rows from 0 to last only: the index goes out unsigned.
+  const auto ensureVisible = [&](int row) { SendMessageW(lstView, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE); };
   // Scrolling the page's last row into view puts the old top row back on top.
-  SendMessageW(lstView, LVM_ENSUREVISIBLE, std::min(top + std::max(perPage, 1) - 1, last), FALSE);
-  SendMessageW(lstView, LVM_ENSUREVISIBLE, std::min(top, last), FALSE);
+  ensureVisible(std::min(top + std::max(perPage, 1) - 1, last));
+  ensureVisible(std::min(top, last));
 }
 
 void frmMain::PushSelectionToView() {
@@ -683,5 +685,5 @@ bool frmMain::IsChecked(UINT id) const {
 }
 
 void frmMain::SetChecked(UINT id, bool checked) {
-  CheckMenuItem(GetMenu(hwnd_), id, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+  CheckMenuItem(GetMenu(hwnd_), id, checked ? UINT{MF_BYCOMMAND | MF_CHECKED} : UINT{MF_BYCOMMAND | MF_UNCHECKED});
 }

@@ -3,6 +3,7 @@
 // row model, and the form-level state every command shares. Event handlers
 // keep their event names and hand the work to the subsystem code; they are
 // defined next to that code (list/, interaction/, output/).
+// Published names keep their spelling: the form, its controls, state and handlers (lstView, mnuOpen_Click...).
 #include <windows.h>
 #include <commctrl.h>
 #include <ole2.h>

@@ -103,8 +103,12 @@ bool IsRemotePath(std::wstring_view value) {
   return false;
 }
 
-std::vector<std::wstring> AuditShortcut(std::string_view bytes, std::wstring_view url, unsigned ansiCodePage) {
+std::vector<std::wstring> AuditShortcut(std::string_view bytes, std::wstring_view url, unsigned ansiCodePage,
+                                        bool bytesCut) {
   std::vector<std::wstring> reasons;
+  // No shortcut that Windows writes comes near this size: whatever hides
+  // past the first 4 MiB (read for the URL, not checked here) is worth a look.
+  if (bytesCut) reasons.push_back(L"file larger than 4 MiB (only its start was checked; the URL comes from all of it)");
   if (Trim(url).empty()) {
     reasons.push_back(L"no URL");
   } else if (!IsWebAddress(url)) {

@@ -1,9 +1,11 @@
 #include "cli/Formats.h"
 
+#include <array>
 #include <cstdio>
 #include <map>
 #include <memory>
 
+#include "cli/Check.h"
 #include "common/Text.h"
 #include "output/SheetExport.h"
 #include "output/XlsxWriter.h"
@@ -108,6 +110,13 @@ void AppendHtmlText(std::string& out, std::wstring_view text) {
 
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
+// The check's three fields of a row: check, status, final_url.
+std::array<std::wstring, 3> CheckFields(const RowSet& set, const FormatContext& context, size_t row) {
+  const CheckResult& r = (*context.check)[set.info[row].check];
+  return {VerdictName(r.verdict), std::to_wstring(r.status), FinalUrlOf(r, set.rows[row].url)};
+}
+constexpr const wchar_t* kCheckCaptions[] = {L"check", L"status", L"final_url"};
+
 }  // namespace
 
 std::vector<std::wstring> FolderComponents(std::wstring_view folder) {
@@ -138,16 +147,23 @@ bool WriteCsv(const RowSet& set, const FormatContext& context, Sink& sink) {
     anyWritten = false;
     return sink.Rewind();
   };
-  if (!context.audit) return WriteCsvFile(context.captions, set.rows, context.csvCodePage, pieces, rewind);
+  if (!context.audit && !context.check) return WriteCsvFile(context.captions, set.rows, context.csvCodePage, pieces, rewind);
 
   // With the audit the lines have a fourth field; each field still comes
   // from the window's writer, and the file's code page rule is its own.
   std::wstring text;
   for (const std::wstring& c : context.captions) text += CsvField(c) + L",";
-  text += CsvField(kCaptionRisk) + L",\r\n";
+  if (context.audit) text += CsvField(kCaptionRisk) + L",";
+  if (context.check)
+    for (const wchar_t* c : kCheckCaptions) text += std::wstring(c) + L",";
+  text += L"\r\n";
   for (size_t i = 0; i < set.rows.size(); ++i) {
     const UrlEntry& r = set.rows[i];
-    text += CsvField(r.text) + L"," + CsvField(r.url) + L"," + CsvField(r.folder) + L"," + CsvField(set.info[i].risk()) + L"\r\n";
+    text += CsvField(r.text) + L"," + CsvField(r.url) + L"," + CsvField(r.folder);
+    if (context.audit) text += L"," + CsvField(set.info[i].risk());
+    if (context.check)
+      for (const std::wstring& f : CheckFields(set, context, i)) text += L"," + CsvField(f);
+    text += L"\r\n";
   }
   const std::string bytes = EncodeCsvFile(text, context.csvCodePage);
   if (bytes.empty()) return false;
@@ -159,6 +175,7 @@ bool WriteTsv(const RowSet& set, const FormatContext& context, Sink& sink) {
   out.text().append("name\turl\tfolder\tpath");
   if (context.duplicates) out.text() += "\tgroup";
   if (context.audit) out.text() += "\trisk";
+  if (context.check) out.text() += "\tcheck\tstatus\tfinal_url";
   out.text() += "\n";
   for (size_t i = 0; i < set.rows.size(); ++i) {
     std::string& t = out.text();
@@ -174,6 +191,11 @@ bool WriteTsv(const RowSet& set, const FormatContext& context, Sink& sink) {
       t.push_back('\t');
       AppendTsvField(t, set.info[i].risk());
     }
+    if (context.check)
+      for (const std::wstring& f : CheckFields(set, context, i)) {
+        t.push_back('\t');
+        AppendTsvField(t, f);
+      }
     t.push_back('\n');
     if (!out.MaybeFlush()) return false;
   }
@@ -199,6 +221,13 @@ bool WriteJson(const RowSet& set, const FormatContext& context, Sink& sink) {
       t += ",\"risk\":";
       AppendJsonString(t, set.info[i].risk());
     }
+    if (context.check) {
+      const std::array<std::wstring, 3> f = CheckFields(set, context, i);
+      t += ",\"check\":";
+      AppendJsonString(t, f[0]);
+      t.append(",\"status\":").append(ToUtf8(f[1])).append(",\"final_url\":");
+      AppendJsonString(t, f[2]);
+    }
     t += "}";
     if (!out.MaybeFlush()) return false;
   }
@@ -221,11 +250,28 @@ bool WriteXlsx(const RowSet& set, const FormatContext& context, Sink& sink) {
     }
     sheet.SetColumnWidth(4, static_cast<double>(widest) * 0.9);
   }
+  if (context.check && !set.rows.empty()) {
+    const int first = context.audit ? 5 : 4;
+    for (int c = 0; c < 3; ++c) sheet.SetCell(1, first + c, kCheckCaptions[c]);
+    for (size_t i = 0; i < set.rows.size(); ++i) {
+      const std::array<std::wstring, 3> f = CheckFields(set, context, i);
+      for (int c = 0; c < 3; ++c)
+        if (!f[static_cast<size_t>(c)].empty()) sheet.SetCell(static_cast<long>(i) + 2, first + c, f[static_cast<size_t>(c)]);
+    }
+  }
   const std::string bytes = sheet.Build();
   return !bytes.empty() && sink.Write(bytes);
 }
 
 namespace {
+
+// Importers pass over attributes they do not know.
+void AppendCheckAttributes(std::string& out, const std::array<std::wstring, 3>& fields) {
+  for (size_t c = 0; c < 3; ++c) {
+    out.append("\" ").append(ToUtf8(kCheckCaptions[c])).append("=\"");
+    AppendHtmlText(out, fields[c]);
+  }
+}
 
 // The bookmark tree: folders in the order their first bookmark came.
 struct Folder {
@@ -261,6 +307,7 @@ bool WriteTree(const Folder& folder, const RowSet& set, const FormatContext& con
     }
     t.append(indent).append("<DT><A HREF=\"");
     AppendHtmlText(t, set.rows[row].url);
+    if (context.check) AppendCheckAttributes(t, CheckFields(set, context, row));
     t += "\">";
     AppendHtmlText(t, set.rows[row].text);
     t += "</A>\n";

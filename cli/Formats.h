@@ -20,6 +20,8 @@ class Sink {
   virtual bool Rewind() = 0;
 };
 
+struct CheckResult;
+
 struct RootText {
   std::wstring label;  // the PATH's last component, for the bookmark tree
   bool folder = false;
@@ -31,6 +33,7 @@ struct FormatContext {
   bool audit = false;           // rows carry a risk field
   bool duplicates = false;      // rows carry their group
   std::vector<RootText> roots;  // one per PATH
+  const std::vector<CheckResult>* check = nullptr;  // with --check: by RowInfo::check
 };
 
 bool WriteCsv(const RowSet& set, const FormatContext& context, Sink& sink);

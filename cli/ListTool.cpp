@@ -8,6 +8,7 @@
 
 #include "app/version.h"
 #include "cli/Audit.h"
+#include "cli/Check.h"
 #include "cli/Formats.h"
 #include "cli/Options.h"
 #include "cli/Rows.h"
@@ -56,7 +57,7 @@ class Collector : public WalkEvents {
     bool flagged = false;
     if (options_.audit) {
       std::wstring risk;
-      for (const std::wstring& r : AuditShortcut(s.bytes, row.url, SystemAnsiCodePage()))
+      for (const std::wstring& r : AuditShortcut(s.bytes, row.url, SystemAnsiCodePage(), s.bytesCut))
         risk += (risk.empty() ? L"" : L"; ") + r;
       flagged = !risk.empty();
       if (flagged) {
@@ -201,17 +202,10 @@ int RunListTool(const std::vector<std::wstring>& args) {
     return WriteStdout(text) ? kExitDone : kExitSomeUnreadable;
   }
 
-  if (!options.output.empty()) {
-    // The list would take the place of what it lists.
-    std::wstring output, full;
-    if (InspectPath(options.output, output) != PathKind::kMissing) {
-      for (const std::wstring& path : options.paths) {
-        if (InspectPath(path, full) != PathKind::kMissing && full == output) {
-          WriteStderr(L"vorpa-list: " + options.output + L": the output is also a PATH\nTry 'vorpa-list --help'.\n");
-          return kExitUsage;
-        }
-      }
-    }
+  // The list would take the place of what it lists.
+  if (!options.output.empty() && OutputReplacesInput(options.output, options.paths, options.recursive)) {
+    WriteStderr(L"vorpa-list: " + options.output + L": the output would replace a file it lists\nTry 'vorpa-list --help'.\n");
+    return kExitUsage;
   }
 
   RowSet set;
@@ -271,7 +265,17 @@ int RunListTool(const std::vector<std::wstring>& args) {
                                                               : SystemAnsiCodePage();
 
   SortRows(set, options.sort);
+  const bool anyDuplicate = (options.failOn & kFailOnDuplicates) && HasDuplicateUrls(set);
   if (options.duplicates) KeepDuplicates(set);
+  std::vector<CheckResult> checks;
+  if (options.check) {
+    if (!CheckRows(set, {options.jobs, options.timeoutSeconds, options.caFile}, options.quiet, checks, error)) {
+      WriteStderr(L"vorpa-list: " + error + L"\n");
+      return kExitSomeUnreadable;
+    }
+    context.check = &checks;
+  }
+  const bool matched = anyDuplicate || MatchesFailOn(set, options.failOn, checks);
 
   bool written;
   if (options.output.empty()) {
@@ -299,7 +303,8 @@ int RunListTool(const std::vector<std::wstring>& args) {
     if (!written) WriteStderr(L"vorpa-list: " + options.output + L": " + error + L"\n");
   }
   if (!written) return kExitSomeUnreadable;
-  return allRead ? kExitDone : kExitSomeUnreadable;
+  if (!allRead) return kExitSomeUnreadable;
+  return matched ? kExitMatched : kExitDone;
 }
 
 }  // namespace vorpa::cli

@@ -27,6 +27,7 @@ constexpr Choice<Format> kFormats[] = {{L"csv", Format::kCsv},
                                        {L"xlsx", Format::kXlsx},
                                        {L"html", Format::kHtml}};
 constexpr Choice<SortKey> kSortKeys[] = {{L"name", SortKey::kName}, {L"url", SortKey::kUrl}, {L"folder", SortKey::kFolder}};
+constexpr Choice<unsigned> kFailOns[] = {{L"dead", kFailOnDead}, {L"audit", kFailOnAudit}, {L"duplicates", kFailOnDuplicates}};
 constexpr Choice<Encoding> kEncodings[] = {{L"cp932", Encoding::kCp932}, {L"utf-8", Encoding::kUtf8}, {L"utf8", Encoding::kUtf8}};
 
 }  // namespace
@@ -35,6 +36,7 @@ bool ParseOptions(const std::vector<std::wstring>& args, Options& o, std::wstrin
   o = Options{};
   bool optionsEnded = false;
   bool encodingGiven = false;
+  bool checkOptions = false;
   for (size_t i = 0; i < args.size(); ++i) {
     std::wstring arg = args[i];
     if (optionsEnded || arg.empty() || arg[0] != L'-' || arg == L"-") {
@@ -82,6 +84,37 @@ bool ParseOptions(const std::vector<std::wstring>& args, Options& o, std::wstrin
       ok = flag(o.duplicates);
     } else if (arg == L"--audit") {
       ok = flag(o.audit);
+    } else if (arg == L"--check") {
+      ok = flag(o.check);
+    } else if (arg == L"--jobs" || arg == L"--timeout") {
+      ok = takeValue();
+      int& target = arg == L"--jobs" ? o.jobs : o.timeoutSeconds;
+      const int max = arg == L"--jobs" ? 256 : 3600;
+      target = 0;
+      for (wchar_t c : value) target = c >= L'0' && c <= L'9' && target <= max ? target * 10 + (c - L'0') : max + 1;
+      if (ok && (target < 1 || target > max)) {
+        error = L"option " + arg + L" takes a whole number from 1 to " + std::to_wstring(max);
+        ok = false;
+      }
+      checkOptions = true;
+    } else if (arg == L"--ca-file") {
+      ok = takeValue();
+      o.caFile = value;
+      checkOptions = true;
+#ifdef _WIN32
+      if (ok) {
+        error = L"--ca-file: on Windows the system's certificate store decides";
+        ok = false;
+      }
+#endif
+    } else if (arg == L"--fail-on") {
+      ok = takeValue();
+      unsigned bit = 0;
+      if (ok && !Pick(value, kFailOns, bit)) {
+        error = L"unknown --fail-on '" + value + L"' (dead, audit or duplicates)";
+        ok = false;
+      }
+      o.failOn |= bit;
     } else if (arg == L"-q" || arg == L"--quiet") {
       ok = flag(o.quiet);
     } else if (arg == L"-h" || arg == L"--help") {
@@ -125,6 +158,14 @@ bool ParseOptions(const std::vector<std::wstring>& args, Options& o, std::wstrin
     error = L"--encoding applies to csv only (the other text formats are UTF-8)";
     return false;
   }
+  if (checkOptions && !o.check) {
+    error = L"--jobs, --timeout and --ca-file apply with --check only";
+    return false;
+  }
+  if (((o.failOn & kFailOnDead) && !o.check) || ((o.failOn & kFailOnAudit) && !o.audit)) {
+    error = L"--fail-on dead needs --check, and --fail-on audit needs --audit";
+    return false;
+  }
   if (o.paths.empty()) {
     error = L"no PATH given";
     return false;
@@ -150,11 +191,21 @@ const wchar_t* HelpText() {
          L"      --sort KEY           name, url or folder (stable, ignoring letter case)\n"
          L"      --duplicates         only rows whose URL occurs more than once, grouped\n"
          L"      --audit              add a risk field and list the shortcuts worth a look on stderr\n"
+         L"      --check              ask every http and https URL whether it still works: adds\n"
+         L"                           check (ok, moved, dead, restricted, error, skipped), status, final_url\n"
+         L"      --jobs N             with --check: requests in flight (default 16, at most 4 to one host)\n"
+         L"      --timeout SECONDS    with --check: per request (default 10)\n"
+#ifndef _WIN32
+         L"      --ca-file FILE       with --check: also trust the certificates in FILE (PEM)\n"
+#endif
+         L"      --fail-on WHAT       exit 3 when a row is dead (--check), flagged (--audit) or a\n"
+         L"                           duplicate (duplicates); may be repeated\n"
          L"  -q, --quiet              no progress and no warnings on stderr\n"
          L"  -h, --help               this text\n"
          L"      --version            the program's version\n"
          L"\n"
-         L"Exit status: 0 done, 1 some paths could not be read (the other rows are written), 2 bad usage.\n";
+         L"Exit status: 0 done, 1 some paths could not be read (the other rows are written), 2 bad usage,\n"
+         L"3 a row matched --fail-on (1 outranks it).\n";
 }
 
 }  // namespace vorpa::cli

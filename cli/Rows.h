@@ -17,6 +17,7 @@ namespace vorpa::cli {
 struct RowInfo {
   uint32_t root = 0;   // index of the PATH argument it came from
   uint32_t group = 0;  // with --duplicates: 1-based group of equal URLs
+  uint32_t check = 0;  // with --check: index of the URL's result
 
   // The shortcut file's full path as given or walked, where the format
   // writes it or the audit names the row; otherwise empty.
@@ -61,16 +62,5 @@ void KeepDuplicates(RowSet& set);
 
 // UTF-8 of wide text; a lone surrogate becomes U+FFFD.
 std::string ToUtf8(std::wstring_view text);
-
-}  // namespace vorpa::cli
-
-namespace vorpa::cli {
-
-// File names on POSIX systems are bytes, mostly UTF-8. A byte that is not
-// part of valid UTF-8 becomes U+DC80 + byte, so that the name can be shown
-// (as U+FFFD) and still be opened again by EncodeFileName.
-std::wstring DecodeFileName(std::string_view bytes, bool* valid = nullptr);
-void AppendFileName(std::wstring& out, std::string_view bytes, bool* valid = nullptr);
-std::string EncodeFileName(std::wstring_view name);
 
 }  // namespace vorpa::cli

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "list/ScanPaths.h"
 
@@ -23,6 +24,7 @@ struct FoundShortcut {
   std::wstring name;    // the name the window shows
   std::wstring url;     // the target, empty when there is none or the file could not be read
   std::string bytes;    // the file's leading bytes, when WalkSettings::keepBytes
+  bool bytesCut = false;  // the file holds more than `bytes` (see ShortcutReading)
 };
 
 // The folder part of a FoundShortcut's path. On POSIX systems only '/'
@@ -62,6 +64,13 @@ bool WalkFolder(const std::wstring& folder, const WalkSettings& settings, WalkEv
 
 // Reads one shortcut file given directly. False when it could not be read.
 bool ReadShortcut(const std::wstring& path, const WalkSettings& settings, FoundShortcut& out, WalkEvents& events);
+
+// True when writing the list to `output` would replace what it lists: the
+// file `output` leads to (links followed) is a PATH given as a file, or a
+// shortcut file in a PATH given as a folder (directly in it, or anywhere
+// below it with `recursive`), also when reached through a link. Judged by
+// identity (device and inode; volume and file id), not by spelling.
+bool OutputReplacesInput(const std::wstring& output, const std::vector<std::wstring>& paths, bool recursive);
 
 // Output to a file that is replaced only once the new content is complete.
 class OutputFile {

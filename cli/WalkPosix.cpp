@@ -4,6 +4,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <sched.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -16,18 +17,36 @@
 #include <utility>
 #include <vector>
 
+#include "cli/FileName.h"
 #include "cli/ReadPool.h"
-#include "cli/Rows.h"
 #include "cli/Walk.h"
 #include "common/PosixFile.h"
 #include "common/Text.h"
 #include "list/ScanPaths.h"
 #include "list/UrlFileReader.h"
+#include "list/UrlFileReaderPosix.h"
 
 namespace vorpa::cli {
 namespace {
 
 std::wstring ErrorText(int error) { return DecodeFileName(strerror(error)); }
+
+// The warning for a shortcut that gave no reading; empty for one that did.
+std::wstring ProblemText(const ShortcutReading& reading) {
+  switch (reading.problem) {
+    case ShortcutProblem::kNone:
+      return {};
+    case ShortcutProblem::kMissing:
+    case ShortcutProblem::kUnreadable:
+      return ErrorText(static_cast<int>(reading.error));
+    case ShortcutProblem::kFolder:
+    case ShortcutProblem::kNotRegularFile:
+      return L"not a regular file; listed without a URL";
+    case ShortcutProblem::kChanged:
+      return L"changed while walked (now a link, or leading out of the PATH); listed without a URL";
+  }
+  return {};
+}
 
 bool HasShortcutType(std::string_view name) {
   const size_t dot = name.rfind('.');
@@ -45,42 +64,6 @@ std::wstring NameOfShortcut(const std::wstring& path) {
   if (name.size() > 4 && name[name.size() - 4] == L'.' && IsShortcutType(std::wstring_view(name).substr(name.size() - 3)))
     name.resize(name.size() - 4);
   return name;
-}
-
-// Reads the file's leading bytes by the reader's rule (bound, whole lines).
-// Without O_NONBLOCK a FIFO would wait for a writer forever. A file the
-// listing called regular is not asked for its status: a shortcut is small,
-// and the second read finds its end.
-bool ReadBytes(int dirFd, const char* name, bool knownRegular, std::string& buffer, std::string_view& bytes, int& error,
-               bool& regular) {
-  regular = true;
-  Fd fd(openat(dirFd, name, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-  if (fd.get() < 0) {
-    error = errno;
-    return false;
-  }
-  if (!knownRegular) {
-    struct stat st;
-    if (fstat(fd.get(), &st) != 0) {
-      error = errno;
-      return false;
-    }
-    if (!S_ISREG(st.st_mode)) {
-      regular = false;
-      return true;
-    }
-  }
-  auto read = [&](char* dst, size_t max) -> long long {
-    for (;;) {
-      const ssize_t got = ::read(fd.get(), dst, max);
-      if (got >= 0) return got;
-      if (errno != EINTR) {
-        error = errno;
-        return -1;
-      }
-    }
-  };
-  return ReadShortcutBytes(read, 0, buffer, bytes);
 }
 
 // A name in a folder's listing: where it starts in the folder's names.
@@ -114,7 +97,12 @@ class OpenFolder {
 struct ReadJob {
   std::shared_ptr<OpenFolder> folder;  // null for a file given directly
   const char* name;  // in the folder's names, or the full path
+  // The listing said "regular file": opened without following a link, so a
+  // file swapped for a link since is not read through it.
   bool knownRegular;
+  // A link followed only because it leads into the PATH: what it opened must
+  // still lie inside.
+  bool checkInside = false;
   FoundShortcut found;
   std::wstring warning;  // set when the file could not be read
   bool done = false;
@@ -135,11 +123,7 @@ class Walker {
 
   bool Run(const std::wstring& folder) {
     const std::string rootBytes = EncodeFileName(folder);
-    char* real = realpath(rootBytes.c_str(), nullptr);
-    if (real) {
-      realRoot_ = real;
-      free(real);
-    }
+    realRoot_ = RealPath(rootBytes);
     path_ = folder;
     if (path_.empty() || path_.back() != L'/') path_ += L'/';
     if (!Enter(open(rootBytes.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), folder)) return false;
@@ -209,21 +193,48 @@ class Walker {
     events_.Warn(path, what);
   }
 
-  bool InsideRoot() const {
-    char* real = realpath(EncodeFileName(path_).c_str(), nullptr);
-    if (!real) return false;
-    const std::string target = real;
-    free(real);
+  bool Inside(const std::string& target) const {
     if (realRoot_.empty()) return false;
     if (realRoot_ == "/") return true;
     return target == realRoot_ || (target.size() > realRoot_.size() && target.compare(0, realRoot_.size(), realRoot_) == 0 &&
                                    target[realRoot_.size()] == '/');
   }
 
+  // Whether a link's target lies inside the PATH, by its name now: decides
+  // what is listed. What is then opened is checked by OpenedInside.
+  bool InsideRoot() const {
+    const std::string target = RealPath(EncodeFileName(path_));
+    return !target.empty() && Inside(target);
+  }
+
+ public:
+  // Whether the file or folder open as `fd` (reached through a link at
+  // `path`) lies inside the PATH. The link may have been swapped between the
+  // check of its name and the open, so the opened object itself is judged:
+  // by the name the kernel keeps for it, or else by the name the link gives
+  // now, taken only when that name leads to the very object opened.
+  bool OpenedInside(int fd, const struct stat& opened, const std::wstring& path) const {
+    char link[64];
+    snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    std::string kernelName(4096, '\0');
+    const ssize_t n = readlink(link, kernelName.data(), kernelName.size());
+    if (n > 0 && static_cast<size_t>(n) < kernelName.size()) {
+      kernelName.resize(static_cast<size_t>(n));
+      return Inside(kernelName);
+    }
+    const std::string target = RealPath(EncodeFileName(path));
+    struct stat now;
+    return !target.empty() && Inside(target) && stat(target.c_str(), &now) == 0 && now.st_dev == opened.st_dev && now.st_ino == opened.st_ino;
+  }
+
+ private:
+
   void Visit(const std::shared_ptr<OpenFolder>& folder, const Entry& entry) {
     const int dirFd = folder->fd();
     const char* name = folder->name(entry);
     unsigned char type = entry.type;
+    bool checkInside = false;
+    bool linked = false;
     struct stat st;
     if (type == DT_UNKNOWN) {
       if (fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return Fail(path_, errno);
@@ -240,11 +251,20 @@ class Walker {
       }
       if (isFolder) {
         const std::wstring shown = path_;
+        int fd = openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        struct stat opened;
+        if (fd >= 0 && !settings_.followLinks && (fstat(fd, &opened) != 0 || !OpenedInside(fd, opened, path_))) {
+          close(fd);
+          events_.Note(path_, L"link changed while walked and now leads out of the PATH, not followed");
+          return;
+        }
         path_ += L'/';
-        Enter(openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC), shown);
+        Enter(fd, shown);
         return;
       }
+      checkInside = !settings_.followLinks;
       type = DT_REG;
+      linked = true;
     }
     if (type == DT_DIR) {
       if (!settings_.recursive) return;
@@ -257,7 +277,8 @@ class Walker {
     ReadJob job;
     job.folder = folder;
     job.name = name;
-    job.knownRegular = type == DT_REG && entry.type == DT_REG;
+    job.knownRegular = type == DT_REG && !linked;
+    job.checkInside = checkInside;
     job.found.path = path_;
     job.found.name = NameOfShortcut(path_);
     // Bytes kept for the audit would wait in the pool's queue, up to its
@@ -284,20 +305,25 @@ class Walker {
   // Fills url (and bytes) of the job's shortcut, or its warning. Runs on
   // the pool's threads: touches nothing but the job and the buffer.
   void Read(ReadJob& job, std::string& buffer) const {
-    int error = 0;
-    bool regular = true;
-    std::string_view bytes;
-    if (!ReadBytes(job.folder ? job.folder->fd() : AT_FDCWD, job.name, job.knownRegular, buffer, bytes, error,
-                   regular)) {
-      job.warning = ErrorText(error);
-      return;
+    ShortcutReading reading;
+    const int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | (job.knownRegular ? O_NOFOLLOW : 0);
+    Fd fd(openat(job.folder ? job.folder->fd() : AT_FDCWD, job.name, flags));
+    struct stat st;
+    if (fd.get() < 0) {
+      reading.problem = ProblemOfOpenError(errno);
+      reading.error = static_cast<unsigned long>(errno);
+    } else if (fstat(fd.get(), &st) != 0) {
+      reading.problem = ShortcutProblem::kUnreadable;
+      reading.error = static_cast<unsigned long>(errno);
+    } else if (job.checkInside && !OpenedInside(fd.get(), st, job.found.path)) {
+      reading.problem = ShortcutProblem::kChanged;
+    } else {
+      ReadOpenedShortcut(fd.get(), st, codePage_, settings_.keepBytes, buffer, reading);
     }
-    if (!regular) {
-      job.warning = L"not a regular file; listed without a URL";
-      return;
-    }
-    job.found.url = ParseInternetShortcutUrl(bytes, codePage_);
-    if (settings_.keepBytes) job.found.bytes = bytes;
+    job.warning = ProblemText(reading);
+    job.found.url = std::move(reading.url);
+    job.found.bytes = std::move(reading.bytes);
+    job.found.bytesCut = reading.bytesCut;
   }
   // A file given directly, read on the calling thread.
   void ReadOne(FoundShortcut& found) {
@@ -439,6 +465,52 @@ bool ReadShortcut(const std::wstring& path, const WalkSettings& settings, FoundS
   return walker.ok();
 }
 
+namespace {
+
+bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+std::string ParentOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+bool OutputReplacesInput(const std::wstring& output, const std::vector<std::wstring>& paths, bool recursive) {
+  const std::wstring full = FullPath(output);
+  if (full.empty()) return false;
+  const std::string named = EncodeFileName(full);
+  struct stat target;
+  // A new file, a device or a FIFO replaces nothing the walk reads.
+  if (stat(named.c_str(), &target) != 0 || !S_ISREG(target.st_mode)) return false;
+  // The file written (links resolved), and the name given (the walk reads
+  // a link in a PATH as the shortcut it leads to): each in resolved folders.
+  std::vector<std::string> names;
+  if (std::string real = RealPath(named); !real.empty()) names.push_back(real);
+  if (std::string parent = RealPath(ParentOf(named)); !parent.empty())
+    names.push_back((parent == "/" ? "" : parent) + named.substr(named.rfind('/')));
+  for (const std::wstring& path : paths) {
+    const std::wstring fullPath = FullPath(path);
+    struct stat input;
+    if (fullPath.empty() || stat(EncodeFileName(fullPath).c_str(), &input) != 0) continue;
+    if (S_ISREG(input.st_mode)) {
+      if (SameFile(input, target)) return true;
+      continue;
+    }
+    if (!S_ISDIR(input.st_mode)) continue;
+    for (const std::string& name : names) {
+      if (!HasShortcutType(std::string_view(name).substr(name.rfind('/') + 1))) continue;
+      for (std::string folder = ParentOf(name);; folder = ParentOf(folder)) {
+        struct stat st;
+        if (stat(folder.c_str(), &st) == 0 && SameFile(st, input)) return true;
+        if (!recursive || folder == "/") break;
+      }
+    }
+  }
+  return false;
+}
+
 std::unique_ptr<OutputFile> CreateOutputFile(const std::wstring& path, std::wstring& error) {
   std::string target = EncodeFileName(path);
   struct stat st;
@@ -453,10 +525,7 @@ std::unique_ptr<OutputFile> CreateOutputFile(const std::wstring& path, std::wstr
   }
   // A link names the list it leads to: that file is replaced, the link kept.
   if (exists && S_ISREG(st.st_mode)) {
-    if (char* real = realpath(target.c_str(), nullptr)) {
-      target = real;
-      free(real);
-    }
+    if (std::string real = RealPath(target); !real.empty()) target = std::move(real);
   }
   std::string temp = target + ".tmp-XXXXXX";
   const int fd = mkstemp(temp.data());

@@ -1,12 +1,11 @@
-// The walk on Windows: the find functions in the order the file system
-// lists, with file ids against loops, as the window's own walk does.
+// vorpa-list's walk on Windows: the window's folder walk (filefolder/
+// FolderWalk.h) with the tool's link rule and reads on a few threads.
 #include <windows.h>
 #include <commdlg.h>
 
 #include <cstdint>
-#include <set>
+#include <optional>
 #include <string>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -15,6 +14,9 @@
 #include "cli/Walk.h"
 #include "common/Text.h"
 #include "common/WinFile.h"
+#include "filefolder/FolderWalk.h"
+#include "filefolder/LongPath.h"
+#include "filefolder/ShellName.h"
 #include "list/ScanPaths.h"
 #include "list/UrlFileReader.h"
 #include "list/UrlFileReaderWin.h"
@@ -22,24 +24,9 @@
 namespace vorpa::cli {
 namespace {
 
-// Paths deeper than MAX_PATH need the extended-length form, which skips
-// normalisation: only plain absolute paths get it.
-std::wstring ForFileApi(const std::wstring& path) {
-  if (path.size() < MAX_PATH - 12 || path.find(L'/') != std::wstring::npos) return path;
-  if (path.size() > 2 && path[1] == L':' && path[2] == L'\\') return L"\\\\?\\" + path;
-  if (path.size() > 2 && path[0] == L'\\' && path[1] == L'\\' && path[2] != L'?' && path[2] != L'.')
-    return L"\\\\?\\UNC\\" + path.substr(2);
-  return path;
-}
-
 std::wstring ErrorText(DWORD error) {
-  wchar_t* text = nullptr;
-  const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                 nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring out = n && text ? std::wstring(text, n) : L"error " + std::to_wstring(error);
-  if (text) LocalFree(text);
-  while (!out.empty() && (out.back() == L'\n' || out.back() == L'\r' || out.back() == L' ')) out.pop_back();
-  return out;
+  std::wstring text = SystemErrorText(error);
+  return text.empty() ? L"error " + std::to_wstring(error) : text;
 }
 
 bool HasShortcutType(const std::wstring& path) {
@@ -49,215 +36,127 @@ bool HasShortcutType(const std::wstring& path) {
   return IsShortcutType(std::wstring_view(path).substr(dot + 1));
 }
 
-UniqueHandle OpenForIdentity(const std::wstring& path) {
-  return UniqueHandle(CreateFileW(ForFileApi(path).c_str(), FILE_READ_ATTRIBUTES,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-}
-
-std::wstring FinalPath(HANDLE h) {
-  std::wstring buffer(MAX_PATH, L'\0');
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    const DWORD n = GetFinalPathNameByHandleW(h, buffer.data(), static_cast<DWORD>(buffer.size()), FILE_NAME_NORMALIZED);
-    if (n == 0) return {};
-    if (n < buffer.size()) {
-      buffer.resize(n);
-      return buffer;
-    }
-    buffer.assign(n + 1, L'\0');
+// The warning for a shortcut that gave no reading; empty for one that did.
+std::wstring ProblemText(const ShortcutReading& reading) {
+  switch (reading.problem) {
+    case ShortcutProblem::kNone:
+      return {};
+    case ShortcutProblem::kMissing:
+    case ShortcutProblem::kUnreadable:
+      return ErrorText(static_cast<DWORD>(reading.error));
+    case ShortcutProblem::kFolder:
+    case ShortcutProblem::kNotRegularFile:
+    case ShortcutProblem::kChanged:
+      return L"not a regular file; listed without a URL";
   }
   return {};
-}
-
-// The shell's display name; the title function refuses some ordinary names.
-std::wstring DisplayName(const std::wstring& path) {
-  wchar_t probe[1] = {};
-  const short needed = GetFileTitleW(path.c_str(), probe, 0);
-  if (needed > 0) {
-    std::wstring title(static_cast<size_t>(needed), L'\0');
-    if (GetFileTitleW(path.c_str(), title.data(), static_cast<WORD>(needed)) == 0) {
-      title.resize(wcslen(title.c_str()));
-      if (!title.empty()) return title;
-    }
-  }
-  return ShortcutNameFromPath(path);
-}
-
-// Opens a shortcut file for reading as the window's reader does: shared
-// with writers and deleters, and so that a named pipe behind the name may
-// learn who opened it but never act as this user.
-UniqueHandle OpenShortcut(const std::wstring& path) {
-  return UniqueHandle(CreateFileW(ForFileApi(path).c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr));
-}
-
-// The bytes the reader looks at, for the audit.
-std::string ReadBytes(const std::wstring& path) {
-  UniqueHandle file = OpenShortcut(path);
-  if (file.get() == INVALID_HANDLE_VALUE || GetFileType(file.get()) != FILE_TYPE_DISK) return {};
-  std::string buffer;
-  std::string_view bytes;
-  if (!ReadShortcutBytes(file.get(), buffer, bytes)) return {};
-  buffer.resize(bytes.size());
-  return buffer;
 }
 
 // One shortcut file to read on a pool thread, and what the read gave.
 struct ReadJob {
   FoundShortcut found;
-  std::wstring warning;  // set when the file could not be read
+  std::wstring openPath;  // found.path in the extended-length form
+  std::wstring warning;   // set when the file could not be read
 };
-struct NoScratch {};
 
-class Walker {
+// vorpa-list's walk: the shared folder walk, shortcut files read on a few
+// threads, links and junctions followed only into the PATH unless asked.
+class Walker : public FolderWalkEvents {
  public:
   Walker(const WalkSettings& settings, WalkEvents& events) : settings_(settings), events_(events) {}
 
   bool Run(const std::wstring& folder) {
     {
-      UniqueHandle h = OpenForIdentity(folder);
-      if (h.get() != INVALID_HANDLE_VALUE) {
-        root_ = FinalPath(h.get());
-        Identify(h.get());
-      }
+      const UniqueHandle h = OpenForAttributes(OpenablePath(folder));
+      if (h.ok()) root_ = FinalPathOf(h.get());
     }
-    std::wstring path = folder;
-    if (path.empty() || path.back() != L'\\') path += L'\\';
-    struct Level {
-      HANDLE find;
-      size_t length;
-    };
-    std::vector<Level> stack;
-    WIN32_FIND_DATAW data;
-    bool pending = false;
-    const auto open = [&](const std::wstring& shown) {
-      const HANDLE find = FindFirstFileExW(ForFileApi(path + L'*').c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
-                                           nullptr, FIND_FIRST_EX_LARGE_FETCH);
-      if (find == INVALID_HANDLE_VALUE) {
-        const DWORD error = GetLastError();
-        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_NO_MORE_FILES) Fail(shown, error);
-        return false;
-      }
-      stack.push_back({find, path.size()});
-      return true;
-    };
-    pending = open(folder);
-    while (!stack.empty()) {
-      if (!pending && !FindNextFileW(stack.back().find, &data)) {
-        FindClose(stack.back().find);
-        stack.pop_back();
-        continue;
-      }
-      pending = false;
-      path.resize(stack.back().length);
-      const bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-      const wchar_t* name = data.cFileName;
-      if (isFolder && name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0))) continue;
-      path += name;
-      if (!isFolder) {
-        if (!HasShortcutType(path)) continue;
-        if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && !Allowed(path)) continue;
-        ReadJob job;
-        job.found.path = path;
-        // Bytes kept for the audit would wait in the pool's queue, up to its
-        // thousands of jobs at the reader's bound each: more than a 32-bit
-        // process has for a share of large files.
-        if (!pool_.threaded() || settings_.keepBytes) {
-          Read(job);
-          Deliver(job);
-          continue;
-        }
-        batch_.push_back(std::move(job));
-        if (batch_.size() >= kReadBatchSize) pool_.Submit(std::exchange(batch_, {}), [&](ReadJob& j) { Deliver(j); });
-        continue;
-      }
-      if (!settings_.recursive) continue;
-      if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && !Allowed(path)) continue;
-      if (!FirstVisit(path)) continue;
-      const std::wstring shown = path;
-      path += L'\\';
-      pending = open(shown);
-    }
+    WalkFolderTree(folder, settings_.recursive, *this);
     if (!batch_.empty()) pool_.Submit(std::exchange(batch_, {}), [&](ReadJob& j) { Deliver(j); });
     pool_.Finish([&](ReadJob& j) { Deliver(j); });
     return ok_;
   }
 
-  // Runs on the pool's threads: touches nothing but the job.
-  void Read(ReadJob& job) const {
-    FoundShortcut& found = job.found;
-    found.name = DisplayName(found.path);
-    found.url = ReadInternetShortcutUrl(found.path);
-    if (settings_.keepBytes) found.bytes = ReadBytes(found.path);
-    if (found.url.empty()) {
-      // The reader gives empty text for a file it cannot open too.
-      UniqueHandle file = OpenShortcut(found.path);
-      if (file.get() == INVALID_HANDLE_VALUE) {
-        job.warning = ErrorText(GetLastError());
-      } else if (GetFileType(file.get()) != FILE_TYPE_DISK) {
-        job.warning = L"not a regular file; listed without a URL";
-      }
+  void File(const WalkEntry& entry) override {
+    if (!HasShortcutType(entry.path)) return;
+    if (entry.IsReparsePoint() && !Allowed(entry)) return;
+    ReadJob job;
+    job.found.path = entry.path;
+    job.openPath = entry.openPath;
+    // Bytes kept for the audit would wait in the pool's queue, up to its
+    // thousands of jobs at the reader's bound each: more than a 32-bit
+    // process has for a share of large files.
+    if (!pool_.threaded() || settings_.keepBytes) {
+      Read(job, buffer_);
+      Deliver(job);
+      return;
     }
+    batch_.push_back(std::move(job));
+    if (batch_.size() >= kReadBatchSize) pool_.Submit(std::exchange(batch_, {}), [&](ReadJob& j) { Deliver(j); });
+  }
+  void Folder(const WalkEntry&) override {}
+  bool MayEnter(const WalkEntry& entry) override { return !entry.IsReparsePoint() || Allowed(entry); }
+  void Repeated(const std::wstring& path) override {
+    events_.Note(path, L"folder already walked under another name, skipped");
+  }
+  void Unreadable(const std::wstring& path, DWORD error) override { Fail(path, ErrorText(error)); }
+
+  // Runs on the pool's threads: touches nothing but the job and the buffer.
+  // The file is opened once, and what it gave says why there is no URL.
+  void Read(ReadJob& job, std::string& buffer) const {
+    FoundShortcut& found = job.found;
+    found.name = ShortcutDisplayName(found.path);
+    ShortcutReading reading;
+    const UniqueHandle file(OpenShortcutForReading(job.openPath));
+    if (!file.ok()) {
+      reading.problem = ShortcutProblem::kUnreadable;
+      reading.error = GetLastError();
+    } else {
+      ReadOpenedShortcut(file.get(), settings_.keepBytes, buffer, reading);
+    }
+    job.warning = ProblemText(reading);
+    found.url = std::move(reading.url);
+    found.bytes = std::move(reading.bytes);
+    found.bytesCut = reading.bytesCut;
   }
   void Deliver(ReadJob& job) {
-    if (!job.warning.empty()) {
-      ok_ = false;
-      events_.Warn(job.found.path, job.warning);
-    }
+    if (!job.warning.empty()) Fail(job.found.path, job.warning);
     events_.Found(std::move(job.found));
   }
   void ReadInto(FoundShortcut& found) {
     ReadJob job;
+    job.openPath = OpenablePath(found.path);
     job.found = std::move(found);
-    Read(job);
+    Read(job, buffer_);
     found = std::move(job.found);
-    if (!job.warning.empty()) {
-      ok_ = false;
-      events_.Warn(found.path, job.warning);
-    }
+    if (!job.warning.empty()) Fail(found.path, job.warning);
   }
   bool ok() const { return ok_; }
 
  private:
-  void Fail(const std::wstring& path, DWORD error) {
+  void Fail(const std::wstring& path, const std::wstring& what) {
     ok_ = false;
-    events_.Warn(path, ErrorText(error));
+    events_.Warn(path, what);
   }
 
   // A junction or link: followed only into the PATH, unless asked.
-  bool Allowed(const std::wstring& path) {
+  bool Allowed(const WalkEntry& entry) {
     if (settings_.followLinks) return true;
-    UniqueHandle h = OpenForIdentity(path);
-    const std::wstring target = h.get() != INVALID_HANDLE_VALUE ? FinalPath(h.get()) : std::wstring();
+    const UniqueHandle h = OpenForAttributes(entry.openPath);
+    const std::wstring target = h.ok() ? FinalPathOf(h.get()) : std::wstring();
     const bool inside = !target.empty() && !root_.empty() && target.size() >= root_.size() &&
                         EqualsIgnoreCase(std::wstring_view(target).substr(0, root_.size()), root_) &&
                         (target.size() == root_.size() || target[root_.size()] == L'\\' || root_.back() == L'\\');
-    if (!inside) events_.Note(path, L"link leads out of the PATH, not followed (--follow-links follows it)");
+    if (!inside) events_.Note(entry.path, L"link leads out of the PATH, not followed (--follow-links follows it)");
     return inside;
-  }
-
-  bool Identify(HANDLE h) {
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(h, &info)) return true;
-    return seen_.insert({info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow}).second;
-  }
-
-  bool FirstVisit(const std::wstring& folder) {
-    UniqueHandle h = OpenForIdentity(folder);
-    if (h.get() == INVALID_HANDLE_VALUE) return true;  // its listing then decides
-    if (Identify(h.get())) return true;
-    events_.Note(folder, L"folder already walked under another name, skipped");
-    return false;
   }
 
   const WalkSettings& settings_;
   WalkEvents& events_;
   std::wstring root_;
-  std::set<std::tuple<DWORD, DWORD, DWORD>> seen_;
   bool ok_ = true;
+  std::string buffer_;          // the read buffer when there is no pool
   std::vector<ReadJob> batch_;  // files met but not yet handed to the pool
-  ReadPool<ReadJob, NoScratch> pool_{ReadThreads(), [this](ReadJob& job, NoScratch&) { Read(job); }};
+  ReadPool<ReadJob, std::string> pool_{ReadThreads(), [this](ReadJob& job, std::string& buffer) { Read(job, buffer); }};
 };
 
 class TempFile : public OutputFile {
@@ -277,7 +176,7 @@ class TempFile : public OutputFile {
     const bool closed = CloseHandle(h_) != 0;
     h_ = INVALID_HANDLE_VALUE;
     if (!flushed || !closed ||
-        !MoveFileExW(temp_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        !ReplaceWithCompleteFile(temp_, target_))
       return false;
     committed_ = true;
     return true;
@@ -294,19 +193,10 @@ bool WriteHandle(HANDLE h, std::string_view bytes) { return WriteAll(h, bytes) =
 }  // namespace
 
 PathKind InspectPath(const std::wstring& path, std::wstring& fullPath) {
-  fullPath = path;
-  const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-  if (needed > 0) {
-    std::wstring buffer(needed, L'\0');
-    const DWORD n = GetFullPathNameW(path.c_str(), needed, buffer.data(), nullptr);
-    if (n > 0 && n < needed) {
-      buffer.resize(n);
-      fullPath = buffer;
-    }
-  }
+  fullPath = FullPathOf(path);
   // A trailing backslash would double in the paths below; a drive root keeps it.
   while (fullPath.size() > 3 && (fullPath.back() == L'\\' || fullPath.back() == L'/')) fullPath.pop_back();
-  const DWORD attributes = GetFileAttributesW(ForFileApi(fullPath).c_str());
+  const DWORD attributes = GetFileAttributesW(OpenablePath(fullPath).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::kMissing;
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) return PathKind::kFolder;
   return HasShortcutType(fullPath) ? PathKind::kShortcut : PathKind::kOtherFile;
@@ -324,12 +214,60 @@ bool ReadShortcut(const std::wstring& path, const WalkSettings& settings, FoundS
   return walker.ok();
 }
 
+bool OutputReplacesInput(const std::wstring& output, const std::vector<std::wstring>& paths, bool recursive) {
+  const std::wstring openOutput = OpenablePath(output);
+  std::optional<FolderIdentity> target;
+  std::vector<std::wstring> names;  // final paths: the file written, the name given
+  {
+    const UniqueHandle h = OpenForAttributes(openOutput);
+    if (!h.ok() || GetFileType(h.get()) != FILE_TYPE_DISK) return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(h.get(), &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    target = IdentityOf(h.get());
+    names.push_back(FinalPathOf(h.get()));
+  }
+  const size_t cut = openOutput.rfind(L'\\');
+  if (cut != std::wstring::npos) {
+    const UniqueHandle parent = OpenForAttributes(openOutput.substr(0, cut));
+    if (parent.ok()) names.push_back(FinalPathOf(parent.get()) + openOutput.substr(cut));
+  }
+  if (!target) return false;
+  for (const std::wstring& path : paths) {
+    const UniqueHandle h = OpenForAttributes(OpenablePath(path));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!h.ok() || !GetFileInformationByHandle(h.get(), &info)) continue;
+    const std::optional<FolderIdentity> input = IdentityOf(h.get());
+    if (!input) continue;
+    if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      if (*input == *target) return true;
+      continue;
+    }
+    for (const std::wstring& name : names) {
+      if (name.empty() || !HasShortcutType(name)) continue;
+      std::wstring folder = name;
+      for (;;) {
+        // Up one folder; "\\?\C:\" is the last: nothing shorter is one.
+        const size_t slash = folder.rfind(L'\\');
+        if (slash == std::wstring::npos || slash < 6) break;
+        std::wstring up = folder.substr(0, slash == 6 ? 7 : slash);
+        if (up == folder) break;
+        folder = std::move(up);
+        const UniqueHandle f = OpenForAttributes(folder);
+        const std::optional<FolderIdentity> id = f.ok() ? IdentityOf(f.get()) : std::nullopt;
+        if (id && *id == *input) return true;
+        if (!recursive) break;
+      }
+    }
+  }
+  return false;
+}
+
 std::unique_ptr<OutputFile> CreateOutputFile(const std::wstring& path, std::wstring& error) {
   for (unsigned attempt = 0; attempt < 100; ++attempt) {
     const std::wstring temp =
         path + L".tmp-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount() + attempt);
-    const HANDLE h = CreateFileW(ForFileApi(temp).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h != INVALID_HANDLE_VALUE) return std::make_unique<TempFile>(ForFileApi(path), ForFileApi(temp), h);
+    const HANDLE h = CreateFileW(OpenablePath(temp).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE) return std::make_unique<TempFile>(OpenablePath(path), OpenablePath(temp), h);
     if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) {
       error = ErrorText(GetLastError());
       return nullptr;

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "cli/ListTool.h"
-#include "cli/Rows.h"
+#include "cli/FileName.h"
 
 #ifdef _WIN32
 int wmain(int argc, wchar_t** argv) {

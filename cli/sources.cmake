@@ -3,18 +3,30 @@
 set(VORPA_CLI_SOURCES
   cli/Options.cpp
   cli/Rows.cpp
+  cli/FileName.cpp
   cli/Audit.cpp
   cli/Formats.cpp
   cli/ListTool.cpp
+  cli/Check.cpp
 )
+# The link check's transport: WinHTTP, loaded from the system folder at run
+# time, on Windows; libcurl elsewhere.
 if(WIN32)
-  list(APPEND VORPA_CLI_SOURCES cli/WalkWin.cpp)
+  set(VORPA_CLI_PLATFORM_SOURCES cli/WalkWin.cpp cli/CheckWinHttp.cpp)
 else()
-  list(APPEND VORPA_CLI_SOURCES cli/WalkPosix.cpp)
+  set(VORPA_CLI_PLATFORM_SOURCES cli/WalkPosix.cpp cli/CheckCurl.cpp)
 endif()
-add_library(vorpa_cli STATIC ${VORPA_CLI_SOURCES})
-target_link_libraries(vorpa_cli PUBLIC vorpa_core)
-target_compile_options(vorpa_cli PRIVATE ${VORPA_WARNINGS})
+add_library(vorpa_cli_portable OBJECT ${VORPA_CLI_SOURCES})
+target_link_libraries(vorpa_cli_portable PUBLIC vorpa_core)
+target_compile_options(vorpa_cli_portable PRIVATE ${VORPA_PRODUCT_WARNINGS})
+vorpa_portable_layer(vorpa_cli_portable)
+add_library(vorpa_cli STATIC ${VORPA_CLI_PLATFORM_SOURCES})
+target_link_libraries(vorpa_cli PUBLIC vorpa_cli_portable)
+if(NOT WIN32)
+  find_package(CURL REQUIRED)
+  target_link_libraries(vorpa_cli PUBLIC CURL::libcurl)
+endif()
+target_compile_options(vorpa_cli PRIVATE ${VORPA_PRODUCT_WARNINGS})
 if(WIN32)
   # The display name comes from the same title function the window uses.
   target_link_libraries(vorpa_cli PUBLIC comdlg32 shlwapi kernel32)
@@ -22,7 +34,7 @@ endif()
 
 add_executable(vorpa-list cli/main.cpp)
 target_link_libraries(vorpa-list PRIVATE vorpa_cli)
-target_compile_options(vorpa-list PRIVATE ${VORPA_WARNINGS})
+target_compile_options(vorpa-list PRIVATE ${VORPA_PRODUCT_WARNINGS})
 if(MINGW)
   target_link_options(vorpa-list PRIVATE -municode)
 endif()

@@ -1,8 +1,10 @@
 #pragma once
 // An owned file descriptor and a whole write, for the POSIX builds.
 #include <errno.h>
+#include <stdlib.h>
 #include <unistd.h>
 
+#include <string>
 #include <string_view>
 
 namespace vorpa {
@@ -20,6 +22,17 @@ class Fd {
  private:
   int fd_;
 };
+
+// The path with every link, "." and ".." resolved (realpath), its storage
+// freed here; empty when the path leads nowhere.
+inline std::string RealPath(const std::string& path) {
+  std::string out;
+  if (char* real = realpath(path.c_str(), nullptr)) {
+    out = real;
+    free(real);
+  }
+  return out;
+}
 
 // Writes all of `bytes`, however the system splits them; false on failure.
 inline bool WriteAll(int fd, std::string_view bytes) {

@@ -1,7 +1,8 @@
 #pragma once
 // Text conversion and comparison. Text is wide inside the program; code-page
 // bytes appear only where a byte format is defined. On Windows these map to
-// the platform (MultiByteToWideChar, CompareStringEx); natively to iconv.
+// the platform (MultiByteToWideChar, CompareStringEx); natively to iconv,
+// except for decoding code page 932 and UTF-7 (CodePageDecoder.h).
 #include <string>
 #include <string_view>
 
@@ -15,8 +16,9 @@ inline constexpr unsigned kCodePageShiftJis = 932;
 // the environment variable VORPA_ANSI_CODEPAGE names another.
 unsigned SystemAnsiCodePage();
 
-// Bytes in a code page to wide text. Bytes that do not decode become U+FFFD
-// (natively) or whatever the platform substitutes; never fails.
+// Bytes in a code page to wide text; never fails. Code page 932 and UTF-7
+// decode as Windows decodes them everywhere; in other code pages, bytes that
+// do not decode become U+FFFD (natively) or whatever the platform substitutes.
 std::wstring DecodeCodePage(std::string_view bytes, unsigned codePage);
 
 // Wide text to bytes in a code page. Characters that the code page cannot hold

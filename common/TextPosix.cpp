@@ -5,6 +5,7 @@
 #include <cwctype>
 #include <string>
 
+#include "common/CodePageDecoder.h"
 #include "common/Text.h"
 
 namespace vorpa {
@@ -62,6 +63,10 @@ unsigned SystemAnsiCodePage() {
 }
 
 std::wstring DecodeCodePage(std::string_view bytes, unsigned codePage) {
+  // The two code pages a shortcut is read in follow Windows' own rules,
+  // which iconv does not (see CodePageDecoder.h).
+  if (codePage == kCodePageShiftJis) return DecodeCp932(bytes);
+  if (codePage == kCodePageUtf7) return DecodeUtf7(bytes);
   const char* name = IconvName(codePage);
   if (!name || bytes.empty()) return {};
   Iconv cd(kWide, name);
@@ -83,13 +88,8 @@ std::wstring DecodeCodePage(std::string_view bytes, unsigned codePage) {
       out.push_back(static_cast<wchar_t>(u[0] | (u[1] << 8) | (u[2] << 16) | (u[3] << 24)));
     }
     if (r == static_cast<size_t>(-1) && err != E2BIG) {
-      // Windows' UTF-7 decoder passes every ASCII byte outside a base64 run
-      // through, where iconv refuses the backslash and '~' (the encoder never writes
-      // them directly, but hand-made text has them).
-      const unsigned char bad = static_cast<unsigned char>(*in);
-      const bool directAscii = codePage == kCodePageUtf7 && err == EILSEQ && bad < 0x80;
-      // Otherwise an undecodable or truncated sequence: one replacement, skip a byte.
-      out.push_back(directAscii ? static_cast<wchar_t>(bad) : L'\uFFFD');
+      // An undecodable or truncated sequence: one replacement, skip a byte.
+      out.push_back(L'\uFFFD');
       ++in;
       --inLeft;
       iconv(cd.get(), nullptr, nullptr, nullptr, nullptr);
@@ -137,10 +137,14 @@ std::string EncodeCodePage(std::wstring_view text, unsigned codePage, bool* loss
 std::wstring DecodeUtf16Le(std::string_view bytes) {
   std::wstring out;
   out.reserve(bytes.size() / 2);
+  const auto unit = [&](size_t at) {
+    return static_cast<unsigned>(static_cast<unsigned char>(bytes[at])) |
+           static_cast<unsigned>(static_cast<unsigned char>(bytes[at + 1])) << 8;
+  };
   for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    const unsigned u = static_cast<unsigned char>(bytes[i]) | (static_cast<unsigned char>(bytes[i + 1]) << 8);
+    const unsigned u = unit(i);
     if (u >= 0xD800 && u <= 0xDBFF && i + 3 < bytes.size()) {
-      const unsigned lo = static_cast<unsigned char>(bytes[i + 2]) | (static_cast<unsigned char>(bytes[i + 3]) << 8);
+      const unsigned lo = unit(i + 2);
       if (lo >= 0xDC00 && lo <= 0xDFFF) {
         out.push_back(static_cast<wchar_t>(0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00)));
         i += 2;

@@ -6,13 +6,15 @@
 #include <shlwapi.h>
 
 #include <memory>
-#include <optional>
-#include <unordered_set>
+#include <type_traits>
 #include <utility>
 
 #include "app/Messages.h"
-#include "filefolder/FolderIdentity.h"
+#include "common/WinFile.h"
+#include "filefolder/FolderWalk.h"
+#include "filefolder/LongPath.h"
 #include "filefolder/PathText.h"
+#include "filefolder/ShellName.h"
 
 namespace {
 
@@ -37,29 +39,10 @@ constexpr uint32_t kBifBrowseForComputer = 0x1000;
 constexpr uint32_t kBifBrowseForPrinter = 0x2000;
 constexpr uint32_t kBifBrowseIncludeFiles = 0x4000;
 
-// From this length on a path goes to the file functions in its \\?\ form:
-// CreateDirectory already refuses 248 characters (room for an 8.3 name), and
-// a listing appends "\*" to the folder.
+// From this length on GetLongPath and GetShortPath hand the path to the
+// platform in its extended form (their answers keep the caller's form):
+// CreateDirectory already refuses 248 characters (room for an 8.3 name).
 constexpr size_t kLongPath = MAX_PATH - 12;
-
-// The path as the file functions accept it at any length. The \\?\ form also
-// switches off the platform's normalisation ("..", "/", relative paths), so
-// the path is made full first.
-std::wstring ForFileApi(const std::wstring& path) {
-  if (path.size() < kLongPath) return path;
-  if (path.compare(0, 4, L"\\\\?\\") == 0 || path.compare(0, 4, L"\\\\.\\") == 0) return path;
-  std::wstring full(path.size() + MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    if (n == 0) return path;
-    if (n < full.size()) {
-      full.resize(n);
-      break;
-    }
-    full.resize(n);
-  }
-  return vorpa::ToExtendedLengthPath(full);
-}
 
 // Calls fn(buffer, size) until the answer fits: the platform reports the
 // needed size (NUL included) when the buffer is too small, the length
@@ -78,173 +61,43 @@ std::wstring GrowingCall(Fn fn) {
 
 // Patterns end in "*" rather than "*.*": the find functions read both as
 // every name, and Wine matches the plain star faster.
-HANDLE FindFirst(const std::wstring& pattern, WIN32_FIND_DATAW& data, bool wholeListing) {
-  // The large fetch pays off for listings read to their end; the existence
-  // tests stop at the first entry or two.
-  return FindFirstFileExW(ForFileApi(pattern).c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
-                          wholeListing ? FIND_FIRST_EX_LARGE_FETCH : 0);
-}
-
 bool IsFolder(const WIN32_FIND_DATAW& data) { return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
 
-bool IsDotOrDotDot(const wchar_t* name) {
-  return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
-}
-
-// True at the first entry matching `pattern` for which `accept` holds.
+// True at the first entry matching `pattern` for which `accept` holds. The
+// existence tests stop at the first entry or two: no large fetch.
 template <class Accept>
 bool AnyEntry(const std::wstring& pattern, Accept accept) {
   WIN32_FIND_DATAW data;
-  const HANDLE find = FindFirst(pattern, data, false);
-  if (find == INVALID_HANDLE_VALUE) return false;
-  bool found = false;
+  const vorpa::UniqueFindHandle find(FindFirstFileExW(vorpa::OpenablePath(pattern).c_str(), FindExInfoBasic, &data,
+                                                      FindExSearchNameMatch, nullptr, 0));
+  if (!find.ok()) return false;
   do {
-    found = accept(data);
-  } while (!found && FindNextFileW(find, &data));
-  FindClose(find);
-  return found;
+    if (accept(data)) return true;
+  } while (FindNextFileW(find.get(), &data));
+  return false;
 }
 
-// The 128-bit id of a file comes from a class of GetFileInformationByHandleEx
-// that the headers declare only for Windows 8 and later; on Windows 7 the
-// call fails and the 64-bit index serves.
-constexpr auto kFileIdInfo = static_cast<FILE_INFO_BY_HANDLE_CLASS>(0x12);
-struct FileIdInfo {
-  ULONGLONG VolumeSerialNumber;
-  unsigned char FileId[16];
-};
-
-// The identity of the folder behind an open handle, or nothing when the
-// platform gives none.
-std::optional<vorpa::FolderIdentity> IdentityOf(HANDLE folder) {
-  FileIdInfo wide{};
-  if (GetFileInformationByHandleEx(folder, kFileIdInfo, &wide, sizeof wide)) {
-    if (auto id = vorpa::IdentityFromFileId(wide.VolumeSerialNumber, wide.FileId)) return id;
-  }
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!GetFileInformationByHandle(folder, &info)) return std::nullopt;
-  return vorpa::IdentityFromFileIndex(info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow);
-}
-
-// The folders a whole-tree walk has entered, so that a link back into the
-// tree (or to a folder met before) is not walked a second time, which would
-// list its files again or never end.
-//
-// Only a reparse point (a junction, a directory symbolic link, a mounted
-// volume; under Wine also a Unix symbolic link) can lead to a folder that is
-// not a plain child of its parent: plain folders form a tree. Until the walk
-// meets the first such entry every folder is new, and asking each folder for
-// its identity would cost an extra open per folder, which under Wine is as
-// much as listing it. So the walk only notes the paths of the folders it
-// enters, and at the first reparse point it identifies them all and from
-// then on every folder it meets.
-class WalkedFolders {
- public:
-  // True the first time a folder is met.
-  bool FirstVisit(const std::wstring& folder, DWORD attributes) {
-    if (!checking_) {
-      if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
-        entered_.push_back(folder);
-        return true;
-      }
-      checking_ = true;
-      for (const auto& earlier : entered_) Identify(earlier);
-      entered_.clear();
-      entered_.shrink_to_fit();
-    }
-    return Identify(folder);
-  }
-
- private:
-  // True when the folder was not identified before. A folder whose identity
-  // the platform does not give counts as new: passing over a folder that
-  // was never walked would lose its files, while walking one twice at worst
-  // lists some again until the path grows too long.
-  bool Identify(const std::wstring& folder) {
-    const HANDLE h = CreateFileW(ForFileApi(folder).c_str(), FILE_READ_ATTRIBUTES,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return true;
-    const std::optional<vorpa::FolderIdentity> id = IdentityOf(h);
-    CloseHandle(h);
-    return !id || seen_.insert(*id).second;
-  }
-
-  bool checking_ = false;
-  std::vector<std::wstring> entered_;
-  std::unordered_set<vorpa::FolderIdentity, vorpa::FolderIdentityHash> seen_;
-};
-
-// Open listings of a walk, innermost last; each is closed when left, also
-// when the walk ends early.
-class ListingStack {
- public:
-  struct Level {
-    HANDLE find;
-    size_t folderLength;  // length of the folder's path with its "\"
-  };
-  ListingStack() = default;
-  ListingStack(const ListingStack&) = delete;
-  ListingStack& operator=(const ListingStack&) = delete;
-  ~ListingStack() {
-    while (!levels_.empty()) Pop();
-  }
-  bool empty() const { return levels_.empty(); }
-  Level& top() { return levels_.back(); }
-  void Push(HANDLE find, size_t folderLength) { levels_.push_back({find, folderLength}); }
-  void Pop() {
-    FindClose(levels_.back().find);
-    levels_.pop_back();
-  }
-
- private:
-  std::vector<Level> levels_;
-};
-
-// Lists `folder` (a path ending with "\") in the order the file system gives,
-// calling onFolder(path) for each sub-folder and onFile(path) for each file,
-// with path = folder + name. With `wholeTree` each sub-folder is walked as
-// soon as it is met, before the next entry of its parent; a folder already
-// walked under another name is passed over. The walk keeps its own stack of
-// open listings, so a deep tree cannot exhaust the thread's stack, and one
-// path buffer, so memory stays proportional to the depth.
+// The folder walk with two callbacks taking each entry's path.
 template <class OnFolder, class OnFile>
-void Walk(std::wstring folder, bool wholeTree, OnFolder&& onFolder, OnFile&& onFile) {
-  WalkedFolders walked;
-  if (wholeTree) walked.FirstVisit(folder, GetFileAttributesW(ForFileApi(folder).c_str()));
-  WIN32_FIND_DATAW data;
-  ListingStack stack;
-  auto open = [&](const std::wstring& path) {
-    const HANDLE find = FindFirst(path + L'*', data, true);
-    if (find == INVALID_HANDLE_VALUE) return false;  // an unreadable folder adds nothing
-    stack.Push(find, path.size());
-    return true;
-  };
-  std::wstring path = std::move(folder);
-  bool pending = open(path);  // `data` holds an entry not yet visited
-  while (!stack.empty()) {
-    if (!pending && !FindNextFileW(stack.top().find, &data)) {
-      stack.Pop();
-      continue;
-    }
-    pending = false;
-    path.resize(stack.top().folderLength);
-    const bool isFolder = IsFolder(data);
-    if (isFolder && IsDotOrDotDot(data.cFileName)) continue;
-    path += data.cFileName;
-    if (!isFolder) {
-      // Up to Windows 10 the path of a file named like a device ("nul.url",
-      // "COM1.txt") opens the device, not the file: a reader would wait on a
-      // port or the console. Its path cannot reach the file, so it is none.
-      if (!vorpa::IsReservedDeviceName(data.cFileName)) onFile(path);
-    } else if (!wholeTree) {
-      onFolder(path);
-    } else if (walked.FirstVisit(path, data.dwFileAttributes)) {
-      onFolder(path);
-      path += L'\\';
-      pending = open(path);
-    }
-  }
+class PathEvents : public vorpa::FolderWalkEvents {
+ public:
+  PathEvents(OnFolder& onFolder, OnFile& onFile) : onFolder_(onFolder), onFile_(onFile) {}
+  void File(const vorpa::WalkEntry& entry) override { onFile_(entry.path); }
+  void Folder(const vorpa::WalkEntry& entry) override { onFolder_(entry.path); }
+
+ private:
+  OnFolder& onFolder_;
+  OnFile& onFile_;
+};
+
+// Lists `folder` in the order the file system gives, calling onFolder(path)
+// for each sub-folder and onFile(path) for each file (every name, also one
+// like COM1.url: the walk reaches it as a file). With `wholeTree` each
+// sub-folder is walked as soon as it is met, each folder once.
+template <class OnFolder, class OnFile>
+void Walk(const std::wstring& folder, bool wholeTree, OnFolder&& onFolder, OnFile&& onFile) {
+  PathEvents<std::remove_reference_t<OnFolder>, std::remove_reference_t<OnFile>> events(onFolder, onFile);
+  vorpa::WalkFolderTree(folder, wholeTree, events);
 }
 
 // A whole-tree result is built in the list the object keeps. Nothing reads
@@ -326,14 +179,14 @@ int32_t clsFileFolder::CreateFolder(std::wstring strCreateFolder) {
 }
 
 std::wstring clsFileFolder::GetLongPath(std::wstring strShortPath) {
-  const std::wstring in = ForFileApi(strShortPath);
+  const std::wstring in = strShortPath.size() < kLongPath ? strShortPath : vorpa::OpenablePath(strShortPath);
   const std::wstring out =
       GrowingCall([&](wchar_t* buffer, DWORD size) { return GetLongPathNameW(in.c_str(), buffer, size); });
   return in == strShortPath ? out : vorpa::FromExtendedLengthPath(out);
 }
 
 std::wstring clsFileFolder::GetShortPath(std::wstring strLongPath) {
-  const std::wstring in = ForFileApi(strLongPath);
+  const std::wstring in = strLongPath.size() < kLongPath ? strLongPath : vorpa::OpenablePath(strLongPath);
   const std::wstring out =
       GrowingCall([&](wchar_t* buffer, DWORD size) { return GetShortPathNameW(in.c_str(), buffer, size); });
   return in == strLongPath ? out : vorpa::FromExtendedLengthPath(out);
@@ -372,16 +225,7 @@ std::wstring clsFileFolder::GetFileNameAB(std::wstring strFileFullPath) {
   return CutAtNul(strFileFullPath);
 }
 
-std::wstring clsFileFolder::GetFileName(std::wstring strFileFullPath) {
-  // Asked with size 0 for the size it needs. Wine answers a null buffer with
-  // an error even then, so it gets a real one.
-  wchar_t probe[1] = {};
-  const short needed = GetFileTitleW(strFileFullPath.c_str(), probe, 0);
-  if (needed <= 0) return {};
-  std::wstring title(static_cast<size_t>(needed), L'\0');
-  if (GetFileTitleW(strFileFullPath.c_str(), title.data(), static_cast<WORD>(needed)) != 0) return {};
-  return CutAtNul(title);
-}
+std::wstring clsFileFolder::GetFileName(std::wstring strFileFullPath) { return vorpa::FileTitleOf(strFileFullPath); }
 
 std::wstring clsFileFolder::GetFileTypeA(std::wstring strFileFullPath) {
   const wchar_t* dot = PathFindExtensionW(strFileFullPath.c_str());

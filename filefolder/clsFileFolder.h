@@ -4,6 +4,7 @@
 // value and never reports an error for a bad path: the answer is then empty
 // text, false, a one-element array holding empty text, or a count of -1.
 // The two messages of the class go through vorpa::ShowMessage.
+// Published names keep their spelling: the class, its public members and their parameters.
 #include <windows.h>
 
 #include <cstdint>

@@ -7,6 +7,7 @@
 
 #include "app/frmMain.h"
 #include "app/resource.h"
+#include "filefolder/ShellName.h"
 #include "filefolder/clsFileFolder.h"
 #include "list/ReadAhead.h"
 #include "list/ScanPaths.h"
@@ -29,6 +30,8 @@ void SelectPair(frmMain& form, UINT id0, UINT id1, int index) {
 // and system files count as missing there and would get no folder at all:
 // they get theirs the same way.
 std::wstring ShortcutFolder(frmMain& form, const std::wstring& file, bool plainFile) {
+  // (A file named like a device answers nothing to the attribute query
+  // and gets its folder from the path helpers, which reach it as a file.)
   if (plainFile) return FolderOfPath(file);
   std::wstring folder = form.FileFolder().GetFilePath(file);
   return folder.empty() ? FolderOfPath(file) : folder;
@@ -153,9 +156,7 @@ void frmMain::AddUrlFile(std::wstring strFile, std::wstring strBaseFolder) {
 
 void frmMain::AddUrlFile(std::wstring strFile, std::wstring strBaseFolder, EntryReadAhead* read) {
   UrlEntry row;
-  row.text = FileFolder().GetFileName(strFile);
-  // The title function refuses some ordinary names ('[' or ']' in them).
-  if (row.text.empty()) row.text = ShortcutNameFromPath(strFile);
+  row.text = ShortcutDisplayName(strFile);
   row.url = std::move(read->url);
   row.folder = CutBaseFolder(ShortcutFolder(*this, strFile, read->plainFile), strBaseFolder);
   rows.Append(std::move(row));

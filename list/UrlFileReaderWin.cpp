@@ -5,62 +5,59 @@
 
 #include "common/Text.h"
 #include "common/WinFile.h"
-#include "filefolder/PathText.h"
+#include "filefolder/LongPath.h"
 #include "list/UrlFileReader.h"
 #include "list/UrlFileReaderWin.h"
 
 namespace vorpa {
-namespace {
 
-// A scan may reach files deeper than MAX_PATH; only the extended-length form
-// lifts that limit on systems without long-path support. That form skips the
-// path normalisation, so it is used only for plain absolute paths. `storage`
-// holds the longer form when one is made.
-const wchar_t* OpenablePath(const std::wstring& path, std::wstring& storage) {
-  if (path.size() < MAX_PATH || path.find(L'/') != std::wstring::npos) return path.c_str();
-  if (path.size() > 2 && path[1] == L':' && path[2] == L'\\') {
-    storage = L"\\\\?\\" + path;
-    return storage.c_str();
-  }
-  if (path.size() > 2 && path[0] == L'\\' && path[1] == L'\\' && path[2] != L'?' && path[2] != L'.') {
-    storage = L"\\\\?\\UNC\\" + path.substr(2);
-    return storage.c_str();
-  }
-  return path.c_str();
+HANDLE OpenShortcutForReading(const std::wstring& openPath) {
+  return CreateFileW(openPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
 }
 
-}  // namespace
-
-std::wstring ReadInternetShortcutUrl(const std::wstring& path) {
-  if (path.empty() || path.find(L'\0') != std::wstring::npos) return {};
-  // Up to Windows 10 a name such as COM1.url or nul.url opens a device, and
-  // merely opening a port or a printer may wait or have effects.
-  const size_t slash = path.find_last_of(L"\\/");
-  if (IsReservedDeviceName(std::wstring_view(path).substr(slash == std::wstring::npos ? 0 : slash + 1))) return {};
-  // Every share mode, so that a file another program has open for writing
-  // or deleting can still be read; a file opened without sharing fails here.
-  // A path that leads to a named pipe (\\server\pipe\x, or a link to one)
-  // must not let the pipe's server act as this user: it may only learn who
-  // opened it.
-  std::wstring longPath;
-  UniqueHandle file(CreateFileW(OpenablePath(path, longPath), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr));
-  if (file.get() == INVALID_HANDLE_VALUE) return {};
+void ReadOpenedShortcut(HANDLE file, bool keepBytes, std::string& buffer, ShortcutReading& reading) {
   // Whatever the name, a device or a pipe is never read: its read may wait
   // forever.
-  if (GetFileType(file.get()) != FILE_TYPE_DISK) return {};
-  std::string buffer;
-  std::string_view bytes;
-  if (!ReadShortcutBytes(file.get(), buffer, bytes)) return {};
-  return ParseInternetShortcutUrl(bytes, SystemAnsiCodePage());
-}
-
-bool ReadShortcutBytes(HANDLE file, std::string& buffer, std::string_view& bytes) {
+  if (GetFileType(file) != FILE_TYPE_DISK) {
+    reading.problem = ShortcutProblem::kNotRegularFile;
+    return;
+  }
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(file, &size) || size.QuadPart < 0) size.QuadPart = 0;
   auto read = [&](char* dst, std::size_t max) { return ReadChunk(file, dst, max); };
-  return ReadShortcutBytes(read, static_cast<unsigned long long>(size.QuadPart), buffer, bytes);
+  ReadShortcutStream(read, static_cast<unsigned long long>(size.QuadPart), SystemAnsiCodePage(), keepBytes, buffer,
+                     reading);
+  if (!reading.ok()) reading.error = GetLastError();
+}
+
+ShortcutReading ReadShortcutFile(const std::wstring& path, bool keepBytes) {
+  ShortcutReading reading;
+  if (path.empty() || path.find(L'\0') != std::wstring::npos) {
+    reading.problem = ShortcutProblem::kMissing;
+    reading.error = ERROR_FILE_NOT_FOUND;
+    return reading;
+  }
+  // Through the extended-length form: a name such as COM1.url or nul.url is
+  // then the file of that name, never the device.
+  const std::wstring openPath = OpenablePath(path);
+  const UniqueHandle file(OpenShortcutForReading(openPath));
+  if (!file.ok()) {
+    const DWORD error = GetLastError();
+    reading.error = error;
+    const DWORD attributes = GetFileAttributesW(openPath.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      reading.problem = ShortcutProblem::kFolder;
+    } else if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME) {
+      reading.problem = ShortcutProblem::kMissing;
+    } else {
+      reading.problem = ShortcutProblem::kUnreadable;
+    }
+    return reading;
+  }
+  std::string buffer;
+  ReadOpenedShortcut(file.get(), keepBytes, buffer, reading);
+  return reading;
 }
 
 }  // namespace vorpa

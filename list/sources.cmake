@@ -10,7 +10,7 @@ list(APPEND VORPA_WIN_SOURCES
   list/DropIntake.cpp
 )
 if(WIN32)
-  list(APPEND VORPA_PORTABLE_SOURCES list/UrlFileReaderWin.cpp)
+  list(APPEND VORPA_PLATFORM_SOURCES list/UrlFileReaderWin.cpp)
 else()
-  list(APPEND VORPA_PORTABLE_SOURCES list/UrlFileReaderPosix.cpp)
+  list(APPEND VORPA_PLATFORM_SOURCES list/UrlFileReaderPosix.cpp)
 endif()

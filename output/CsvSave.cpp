@@ -34,16 +34,8 @@ std::wstring DialogFilter(std::wstring_view piped) {
   return f;
 }
 
-std::wstring SystemErrorText(DWORD code) {
-  wchar_t* buf = nullptr;
-  const DWORD n =
-      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                     nullptr, code, 0, reinterpret_cast<LPWSTR>(&buf), 0, nullptr);
-  std::wstring text = n && buf ? std::wstring(buf, n) : std::wstring();
-  if (buf) LocalFree(buf);
-  while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) text.pop_back();
-  return text + L" (エラー " + std::to_wstring(code) + L")";
-}
+// The system's text with the code, for the save's message box.
+std::wstring ErrorTextWithCode(DWORD code) { return SystemErrorText(code) + L" (エラー " + std::to_wstring(code) + L")"; }
 
 // Writes a new file with what `fill` hands to its sink; 0 or the error that
 // stopped it.
@@ -96,7 +88,7 @@ DWORD ReplaceFileContents(const std::wstring& target, const FileFiller& fill) {
     if (error != 0 && error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) DeleteFileW(temp.c_str());
   }
   if (error != 0) return error;
-  if (!MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (!ReplaceWithCompleteFile(temp, target)) {
     error = GetLastError();
     DeleteFileW(temp.c_str());
     return error;
@@ -166,7 +158,7 @@ bool frmMain::SaveCsvFile(const std::wstring& strFile) {
   });
   SetMousePointer(0);
   if (error == 0) return true;
-  std::wstring message = L"ファイルを保存できませんでした。\n" + strFile + L"\n\n" + SystemErrorText(error);
+  std::wstring message = L"ファイルを保存できませんでした。\n" + strFile + L"\n\n" + ErrorTextWithCode(error);
   if (existed) message += L"\n\n元のファイルは変更されていません。";
   ShowMessage(hwnd_, message);
   return false;

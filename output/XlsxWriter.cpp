@@ -198,7 +198,8 @@ bool PercentEncodeUrl(std::wstring_view url, std::string& out) {
     }
     std::string bytes;
     AppendUtf8(bytes, static_cast<char32_t>(cp));
-    for (const unsigned char b : bytes) {
+    for (const char c : bytes) {
+      const auto b = static_cast<unsigned char>(c);
       out.push_back('%');
       out.push_back(digits[b >> 4]);
       out.push_back(digits[b & 15]);

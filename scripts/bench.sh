@@ -5,6 +5,11 @@
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 "$here/deps.sh"
+# Only the link check's benchmark needs Debian's linkchecker, as its baseline.
+if ! command -v linkchecker >/dev/null; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq && apt-get install -y -qq --no-install-recommends linkchecker >/dev/null
+fi
 source "$here/build.sh"
 source "$here/wine-env.sh"
 filter="${1:-}"

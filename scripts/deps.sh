@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev googletest
-  mingw-w64 libz-mingw-w64-dev zlib1g-dev
+  mingw-w64 libz-mingw-w64-dev zlib1g-dev libcurl4-openssl-dev openssl
   wine wine64 wine32:i386
   xvfb xauth xdotool imagemagick fonts-ipafont-gothic fonts-wine fonts-nanum
   python3 python3-openpyxl locales

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: native unit tests (AddressSanitizer, UBSan), the native
 # vorpa-list against independent readers, a short fuzz run of the shortcut
-# reader, then the Windows tests under Wine on Xvfb.
+# reader, the Windows tests under Wine on Xvfb, then the release zip.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 "$here/deps.sh"
@@ -45,15 +45,25 @@ vorpa_build_win i686 vorpa vorpa_wintests
 echo "== Windows tests under Wine ($VORPA_WIN_ARCH)"
 vorpa_build_win "$VORPA_WIN_ARCH" vorpa_wintests
 vorpa_wine_prefix
+echo "== One shortcut corpus through the native tool and the Windows tool under Wine"
+/usr/bin/python3 "$VORPA_ROOT/tests/cli/check_corpus.py" "$VORPA_BUILD/native-release/vorpa-list" \
+  "$VORPA_BUILD/win-$VORPA_WIN_ARCH/vorpa-list.exe" "$WINE" 2>&1 | tee "$logs/corpus.txt" || status=1
 (cd "$VORPA_BUILD/win-$VORPA_WIN_ARCH" &&
   xvfb-run -a -s "-screen 0 1280x1024x24" "$WINE" ./vorpa_wintests.exe --gtest_brief=1) \
   2>&1 | tee "$logs/wine.txt" || status=1
+echo "== vorpa-list --check against local servers, natively and under Wine"
+(cd "$VORPA_BUILD/win-$VORPA_WIN_ARCH" && /usr/bin/python3 "$VORPA_ROOT/tests/cli/check_links.py" \
+  "$VORPA_BUILD/native-release/vorpa-list" --wine "$WINE" ./vorpa-list.exe) 2>&1 | tee "$logs/links.txt" || status=1
+"$WINESERVER" -k 2>/dev/null || true
+
+echo "== Release zip: packed twice, read back, the 64-bit one run from where it was unpacked"
+/usr/bin/python3 "$VORPA_ROOT/tests/release/check_release.py" 2>&1 | tee "$logs/release.txt" || status=1
 "$WINESERVER" -k 2>/dev/null || true
 
 # One closing line for both runners.
 count() { sed -n "s/^\[  $1  \] \([0-9]*\) tests\?.*/\1/p" "$2" | tail -1; }
 passed=0; failed=0
-for log in "$logs/native.txt" "$logs/cli.txt" "$logs/wine.txt"; do
+for log in "$logs/native.txt" "$logs/cli.txt" "$logs/corpus.txt" "$logs/wine.txt" "$logs/links.txt" "$logs/release.txt"; do
   p=$(count PASSED "$log"); f=$(count FAILED "$log")
   passed=$((passed + ${p:-0})); failed=$((failed + ${f:-0}))
   if [ -z "$p" ] && [ -z "$f" ]; then status=1; echo "no test summary in $log"; fi

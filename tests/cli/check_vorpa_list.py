@@ -297,6 +297,70 @@ def output_file_is_replaced_only_when_complete():
 
 
 @check
+def an_output_that_is_a_listed_shortcut_is_bad_usage_by_identity():
+    a = os.path.join(TREE, "a.url")
+    with open(a, "rb") as f:
+        before = f.read()
+    link, hard = os.path.join(WORK, "link-to-a.url"), os.path.join(WORK, "hard-a.url")
+    os.symlink(a, link)
+    os.link(a, hard)
+    quote = os.path.join(TREE, "sub", "quote.url")
+    # (arguments, exit code); run from WORK
+    cases = [
+        (["-o", "tree/../tree/a.url", "tree/a.url"], 2),
+        (["-o", link, a], 2),
+        (["-o", hard, a], 2),
+        (["-o", a, TREE], 2),
+        (["-o", link, TREE], 2),
+        (["-o", quote, "-r", TREE], 2),
+        (["-o", os.path.join(WORK, "fine.csv"), TREE], 0),
+        (["-o", os.path.join(WORK, "fine.csv"), a], 0),
+    ]
+    for args, rc in cases:
+        p = subprocess.run([TOOL, *args], capture_output=True, timeout=60, cwd=WORK)
+        assert p.returncode == rc, (args, p.returncode, p.stderr)
+    with open(a, "rb") as f:
+        assert f.read() == before
+    os.remove(link)
+    os.remove(hard)
+
+
+@check
+def a_file_swapped_for_a_link_is_never_read_outside_the_path():
+    import threading
+    race = os.path.join(WORK, "race")
+    secret = os.path.join(WORK, "secret.url")
+    shortcut(secret, "https://secret.example/")
+    for i in range(20):
+        shortcut(os.path.join(race, f"{i:02}.url"), "https://inside.example/")
+    victim = os.path.join(race, "10.url")
+    stop = threading.Event()
+
+    def swap():
+        n = 0
+        while not stop.is_set():
+            n += 1
+            tmp = os.path.join(WORK, f"swap-{n}")
+            if n % 2:
+                os.symlink(secret, tmp)
+            else:
+                shortcut(tmp, "https://inside.example/")
+            os.rename(tmp, victim)
+
+    swapper = threading.Thread(target=swap)
+    swapper.start()
+    try:
+        leaked = 0
+        for _ in range(400):
+            p = subprocess.run([TOOL, "-q", "--format", "json", race], capture_output=True, timeout=60)
+            leaked += b"secret" in p.stdout
+    finally:
+        stop.set()
+        swapper.join()
+    assert leaked == 0, f"{leaked} of 400 runs read the file outside the PATH"
+
+
+@check
 def a_closed_pipe_is_a_write_error_not_a_kill():
     out = os.path.join(WORK, "piped.csv")
     for stream, args, rc in (("stdout", [TREE], 1), ("stderr", ["-o", out, os.path.join(WORK, "missing"), TREE], 1)):

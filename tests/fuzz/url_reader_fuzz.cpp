@@ -32,9 +32,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Every character of the URL comes from at least one byte of the file, and
   // no NUL reaches callers that pass the URL on as a C string.
   Require(url.size() <= bytes.size());
-  // The INI functions read no longer value.
+  // The INI functions read no longer value (longer ones wrap).
   Require(url.size() <= 65535);
   Require(url.find(L'\0') == std::wstring::npos);
+
+  // Fed in pieces (sizes from the file's own bytes), the streaming parser
+  // gives what one whole parse gives: no piece boundary, inside a line or a
+  // character, changes the reading.
+  {
+    vorpa::ShortcutUrlParser parser(codePage);
+    std::size_t at = 0;
+    for (std::size_t i = 0; at < bytes.size(); ++i) {
+      const std::size_t piece = 1 + static_cast<unsigned char>(bytes[i % bytes.size()]) % 13;
+      parser.Feed(bytes.substr(at, piece));
+      at += piece;
+    }
+    Require(parser.Finish() == url);
+  }
 
   if (HasUtf16Mark(bytes)) return 0;  // byte-wise edits below would misalign it
   // A line end in front only moves every line down by one.

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli/Audit.h"
+#include "cli/FileName.h"
 #include "cli/Formats.h"
 #include "cli/Options.h"
 #include "cli/Rows.h"

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -195,7 +196,7 @@ TEST(ShortcutParser, UnicodeSectionWinsWhenItHoldsAUrl) {
       kCodePageShiftJis);
 }
 
-TEST(ShortcutParser, ReadsValuesUpTo65535CharactersAndNoLonger) {
+TEST(ShortcutParser, ValueLengthsWrapAt65536CharactersAsWindowsReadsThem) {
   std::string ascii(65535, 'a');
   ascii.replace(0, 7, "http://");
   const std::wstring wide(ascii.begin(), ascii.end());
@@ -211,11 +212,19 @@ TEST(ShortcutParser, ReadsValuesUpTo65535CharactersAndNoLonger) {
           {"65,535 in UTF-16", Utf16File(L"[InternetShortcut]\r\nURL=" + japanese + L"\r\n"), japanese},
           {"65,535 double-byte characters", head + sjis, japanese},
           {"65,536", head + ascii + "a\r\n", L""},
-          {"65,537", head + ascii + "ab\r\n", L""},
+          {"65,536+7 gives the first 7", head + ascii + "a" + "http://\r\n", L"http://"},
+          {"65,536+7 quoted", head + "\"" + ascii + "a" + "http://\"\r\n", L"http://"},
+          {"131,072+2 gives the first 2", head + ascii + "a" + ascii + "aht\r\n", L"ht"},
           {"65,536 in UTF-16", Utf16File(L"[InternetShortcut]\r\nURL=" + japanese + L"表\r\n"), L""},
+          {"65,536+1 in UTF-16", Utf16File(L"[InternetShortcut]\r\nURL=" + japanese + L"表表\r\n"), L"表"},
           {"a too long first key still wins", head + ascii + "a\r\nURL=http://second/\r\n", L""},
           {"a too long Unicode URL gives way",
            head + "http://ansi/\r\n[InternetShortcut.W]\r\nURL=" + ascii + "a\r\n", L"http://ansi/"},
+          // A long UTF-7 value whose first characters name another target:
+          // Windows opens the other target, so the list shows it.
+          {"a wrapped Unicode URL wins",
+           head + "http://ansi/\r\n[InternetShortcut.W]\r\nURL=http://+ZeU-/" + std::string(65536, 'x') + "\r\n",
+           L"http://日/"},
       },
       kCodePageShiftJis);
 }
@@ -256,9 +265,39 @@ TEST(ShortcutParser, KeepsOnlyWholeLinesOfACutRead) {
   EXPECT_EQ(DropPartialLastLine(Utf16File(L"a\r") + "\x0A"), Utf16File(L"a\r"));
 }
 
-TEST(ShortcutParser, ReadsBytesIntoAReusedBuffer) {
-  // The walks keep one buffer for every file: a small file read after a big
-  // one gives its own bytes only, whatever size the file reports.
+// The parser fed in pieces gives what one whole parse gives, wherever the
+// pieces end: inside a line, a double-byte character, a UTF-8 sequence or a
+// UTF-16 surrogate pair.
+TEST(ShortcutParser, PiecesGiveTheWholeFilesUrl) {
+  const std::string sjisUrl = "http://\x95\x5c\x83\x5c.example/\x83\x5b\x83\x5d";
+  struct File {
+    const char* what;
+    std::string bytes;
+    unsigned codePage;
+  };
+  const std::vector<File> files = {
+      {"Shift_JIS", "[x]\r\n[InternetShortcut]\r\nIconFile=\x95\x5c\r\nURL=" + sjisUrl + "\r\n", 932},
+      {"lead byte before a line end", "[InternetShortcut]\r\nX=\x81\nURL=http://a/\r\n", 932},
+      {"UTF-8", "[InternetShortcut]\r\nURL=http://\xe6\x97\xa5\xf0\x9f\x98\x80/\r\n", kCodePageUtf8},
+      {"UTF-16", Utf16File(L"[InternetShortcut]\r\nURL=http://\U0001F600日/\r\n"), 932},
+      {"UTF-7", "[InternetShortcut.W]\r\nURL=http://+ZeVnLIqe-/\r\n", 932},
+      {"quoted, blanks", "[ InternetShortcut ]\r\n URL = ' http://q/ ' \r\n", 932},
+  };
+  for (const File& f : files) {
+    const std::wstring whole = ParseInternetShortcutUrl(f.bytes, f.codePage);
+    ASSERT_FALSE(whole.empty()) << f.what;
+    for (std::size_t size = 1; size <= 5; ++size) {
+      ShortcutUrlParser parser(f.codePage);
+      for (std::size_t at = 0; at < f.bytes.size(); at += size) parser.Feed(std::string_view(f.bytes).substr(at, size));
+      EXPECT_EQ(parser.Finish(), whole) << f.what << ", pieces of " << size;
+    }
+  }
+}
+
+// The read loop over a byte source: short reads, a wrong size hint, a
+// buffer kept from a bigger file, bytes kept for the audit up to the bound
+// (whole lines), and a failing source.
+TEST(ShortcutParser, StreamReadsWholeFilesIntoAReusedBuffer) {
   const std::string big = "[InternetShortcut]\r\nURL=http://big/\r\n" + std::string(20000, ';') + "\r\n";
   const std::string small = "[InternetShortcut]\r\nURL=http://small/\r\n";
   std::string buffer;
@@ -266,19 +305,23 @@ TEST(ShortcutParser, ReadsBytesIntoAReusedBuffer) {
     for (const std::string* file : {&big, &small}) {
       size_t at = 0;
       auto read = [&](char* dst, std::size_t max) -> long long {
-        const size_t n = std::min({max, file->size() - at, size_t{7000}});  // short reads too
+        const size_t n = std::min({max, file->size() - at, size_t{7000}});
         std::memcpy(dst, file->data() + at, n);
         at += n;
         return static_cast<long long>(n);
       };
-      std::string_view bytes;
-      ASSERT_TRUE(ReadShortcutBytes(read, hint == 1ull << 40 ? file->size() : hint, buffer, bytes));
-      EXPECT_EQ(bytes, *file) << hint;
+      ShortcutReading reading;
+      ReadShortcutStream(read, hint == 1ull << 40 ? file->size() : hint, 932, true, buffer, reading);
+      EXPECT_TRUE(reading.ok());
+      EXPECT_EQ(reading.bytes, *file) << hint;
+      EXPECT_FALSE(reading.bytesCut);
+      EXPECT_EQ(reading.url, file == &big ? L"http://big/" : L"http://small/");
     }
   }
   auto failing = [](char*, std::size_t) -> long long { return -1; };
-  std::string_view bytes;
-  EXPECT_FALSE(ReadShortcutBytes(failing, 0, buffer, bytes));
+  ShortcutReading failed;
+  ReadShortcutStream(failing, 0, 932, false, buffer, failed);
+  EXPECT_EQ(failed.problem, ShortcutProblem::kUnreadable);
 }
 
 namespace {
@@ -336,47 +379,51 @@ TEST_F(ShortcutFileTest, FilesThatCannotBeReadGiveEmptyText) {
   // A FIFO would block an ordinary open until some writer came.
   ASSERT_EQ(mkfifo(UnixPath(L"fifo.url").c_str(), 0644), 0);
   EXPECT_EQ(ReadInternetShortcutUrl(Path(L"fifo.url")), L"");
+  // Each way of giving no reading says which.
+  EXPECT_EQ(ReadShortcutFile(Path(L"missing.url")).problem, ShortcutProblem::kMissing);
+  EXPECT_EQ(ReadShortcutFile(Path(L"folder.url")).problem, ShortcutProblem::kFolder);
+  EXPECT_EQ(ReadShortcutFile(Path(L"fifo.url")).problem, ShortcutProblem::kNotRegularFile);
   // Names that no file can have: an embedded NUL, an unpaired surrogate.
   const std::wstring real = Write(L"a.url", "[InternetShortcut]\nURL=http://a/\n");
   EXPECT_EQ(ReadInternetShortcutUrl(real + L'\0' + L"x"), L"");
   EXPECT_EQ(ReadInternetShortcutUrl(Path(std::wstring(1, static_cast<wchar_t>(0xD800)) + L".url")), L"");
 }
 
-TEST_F(ShortcutFileTest, ReadsOnlyUpToTheBound) {
+TEST_F(ShortcutFileTest, ReadsTheWholeFileAsWindowsDoes) {
   const std::size_t bound = kMaxShortcutBytes;
   const std::string head = "[InternetShortcut]\r\nURL=http://head/\r\n";
   std::string filler = ";";
   filler.resize(bound, 'x');
-
-  // A URL ahead of the bound is read; the rest of the file is not.
-  EXPECT_EQ(ReadInternetShortcutUrl(Write(L"big.url", head + filler + "\r\n[InternetShortcut.W]\r\nURL=+AEA-\r\n")),
-            L"http://head/");
-
-  // A URL line that the bound cuts is not taken for the whole URL.
-  std::string cut = "[InternetShortcut]\r\n;" + std::string(bound - 40, 'x') + "\r\nURL=http://" +
-                    std::string(100, 'u') + "\r\n";
-  EXPECT_EQ(ReadInternetShortcutUrl(Write(L"cut.url", cut)), L"");
-  // Exactly at the bound nothing is cut.
-  const std::string tail = "\r\nURL=http://exact/";
-  std::string exact = "[InternetShortcut]\r\n;";
-  exact.resize(bound - tail.size(), 'x');
-  exact += tail;
-  ASSERT_EQ(exact.size(), bound);
-  EXPECT_EQ(ReadInternetShortcutUrl(Write(L"exact.url", exact)), L"http://exact/");
-  // One byte more, and the last line may be cut.
-  EXPECT_EQ(ReadInternetShortcutUrl(Write(L"over.url", exact + "/")), L"");
-  // The same for UTF-16, whose line ends are two bytes.
-  std::wstring wide = L"[InternetShortcut]\n;" + std::wstring(bound / 2 - 30, L'x') + L"\nURL=http://" +
-                      std::wstring(50, L'w') + L"\n";
-  EXPECT_EQ(ReadInternetShortcutUrl(Write(L"cut16.url", Utf16File(wide))), L"");
+  // The faithful section past 4 MiB of comments is the one Windows opens.
+  const std::wstring big = Write(L"big.url", head + filler + "\r\n[InternetShortcut.W]\r\nURL=+AEA-\r\n");
+  EXPECT_EQ(ReadInternetShortcutUrl(big), L"@");
+  // The audit's bytes stop at the bound, on a whole line, and say so.
+  const ShortcutReading kept = ReadShortcutFile(big, true);
+  EXPECT_EQ(kept.url, L"@");
+  EXPECT_TRUE(kept.bytesCut);
+  EXPECT_EQ(kept.bytes, head);
+  // A URL line that spans the read pieces is read whole.
+  const std::string url = "http://" + std::string(60000, 'u');
+  const std::string spanning = "[InternetShortcut]\r\n;" + std::string(kReadPiece - 40, 'x') + "\r\nURL=" + url + "\r\n";
+  EXPECT_EQ(ReadInternetShortcutUrl(Write(L"span.url", spanning)), std::wstring(url.begin(), url.end()));
 }
 
-TEST_F(ShortcutFileTest, GigabyteSparseFileIsReadQuickly) {
-  const std::wstring path = Write(L"sparse.url", "[InternetShortcut]\r\nURL=http://sparse/\r\n");
+TEST_F(ShortcutFileTest, GigabyteSparseFileIsReadInBoundedMemory) {
+  // A URL on top, a gigabyte of zeros (one NUL line), the section that
+  // counts at the very end: read whole, as Windows reads it, without
+  // holding it.
+  const std::string head = "[InternetShortcut]\r\nURL=http://sparse/\r\n";
+  const std::wstring path = Write(L"sparse.url", head);
   ASSERT_EQ(truncate(UnixPath(L"sparse.url").c_str(), 1ll << 30), 0);
-  const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(ReadInternetShortcutUrl(path), L"http://sparse/");
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  {
+    std::ofstream tail(UnixPath(L"sparse.url"), std::ios::binary | std::ios::app);
+    tail << "\r\n[InternetShortcut.W]\r\nURL=+AEA-\r\n";
+  }
+  rusage before{}, after{};
+  getrusage(RUSAGE_SELF, &before);
+  EXPECT_EQ(ReadInternetShortcutUrl(path), L"@");
+  getrusage(RUSAGE_SELF, &after);
+  EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024);  // KiB
 
   // Zeros from the start: one NUL line, no URL.
   const std::wstring zeros = Write(L"zeros.url", "");

@@ -379,31 +379,37 @@ TEST_F(FolderScanTest, CloseDuringAWalkStopsItAndThenCloses) {
 }
 
 // Files named like devices, made through the extended form that reaches
-// them; their ordinary path opens the device (a port may wait forever).
-TEST_F(FolderScanTest, FilesNamedLikeDevicesGiveNoRowAndTheWalkGoesOn) {
+// them (their ordinary path opens the device, and a port may wait forever):
+// the walk lists them and the reader reads each file, as Explorer does.
+TEST_F(FolderScanTest, FilesNamedLikeDevicesAreListedAndReadAsFiles) {
   TempDir dir;
   WriteShortcut(dir.path() / L"a.url", L"http://a.example/");
-  WriteShortcut(dir.path() / L"COM10.url", L"http://com10.example/");
   WriteShortcut(dir.path() / L"sub" / L"d.url", L"http://d.example/");
+  std::vector<Row> top = {{ShownName(dir.path() / L"a.url"), L"http://a.example/", L""}};
+  std::vector<Row> all = top;
+  all.push_back({ShownName(dir.path() / L"sub" / L"d.url"), L"http://d.example/", L"\\sub"});
+  int n = 0;
   for (const wchar_t* name : {L"nul.url", L"COM1.url", L"lpt3 .url", L"CON.txt.url", L"aux.URL", L"COM\u00B9.url",
                               L"conout$.url", L"sub\\prn.url"}) {
-    const std::wstring path = L"\\\\?\\" + (dir.path() / name).wstring();
+    const fs::path file = dir.path() / name;
+    const std::wstring path = L"\\\\?\\" + file.wstring();
     const HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE) << "cannot create " << vorpa::EncodeCodePage(name, vorpa::kCodePageUtf8);
-    const std::string text = "[InternetShortcut]\r\nURL=http://device/\r\n";
+    const std::wstring url = L"http://device" + std::to_wstring(++n) + L"/";
+    const std::string text = "[InternetShortcut]\r\nURL=" + vorpa::EncodeCodePage(url, vorpa::kCodePageUtf8) + "\r\n";
     DWORD written = 0;
     WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     CloseHandle(h);
+    const bool inSub = file.parent_path() != dir.path();
+    const Row row{ShownName(file), url, inSub ? L"\\sub" : L""};
+    if (!inSub) top.push_back(row);
+    all.push_back(row);
   }
-  const Row a{ShownName(dir.path() / L"a.url"), L"http://a.example/", L""};
-  const Row com10{ShownName(dir.path() / L"COM10.url"), L"http://com10.example/", L""};
-  const Row d{ShownName(dir.path() / L"sub" / L"d.url"), L"http://d.example/", L"\\sub"};
-
   form().OpenFolder(dir.str());
-  EXPECT_EQ(SortedRows(), Sorted({a, com10}));
+  EXPECT_EQ(SortedRows(), Sorted(top));
   Command(IDM_SUBFOLDER1);
   form().OpenFolder(dir.str());
-  EXPECT_EQ(SortedRows(), Sorted({a, com10, d}));
+  EXPECT_EQ(SortedRows(), Sorted(all));
 }
 
 }  // namespace

@@ -78,3 +78,25 @@ TEST_F(ListToolConsole, WritesTheWindowsCsvBytesForTheSameTree) {
     EXPECT_EQ(ReadAll(fromTool), expected) << "option: " << (*c.option ? "-r" : "none");
   }
 }
+
+// An output that is, under any spelling, a file the tool lists is refused
+// before anything is written; a new file beside them is not.
+TEST_F(ListToolConsole, AnOutputThatIsAListedShortcutIsBadUsage) {
+  TempDir dir;
+  const fs::path tree = dir.path() / L"tree";
+  WriteShortcut(tree / L"a.url", L"http://a.example/");
+  WriteShortcut(tree / L"sub" / L"b.url", L"http://b.example/");
+  const std::string before = ReadAll(tree / L"a.url");
+  const std::wstring t = tree.wstring();
+  struct Case {
+    std::wstring arguments;
+    long exitCode;
+  };
+  for (const Case& c : {Case{L"-o \"" + t + L"\\sub\\..\\a.url\" \"" + t + L"\\a.url\"", 2},
+                        Case{L"-o \"" + t + L"\\a.url\" \"" + t + L"\"", 2},
+                        Case{L"-o \"" + t + L"\\sub\\b.url\" -r \"" + t + L"\"", 2},
+                        Case{L"-o \"" + (dir.path() / L"list.csv").wstring() + L"\" \"" + t + L"\"", 0}}) {
+    EXPECT_EQ(RunTool(L"-q " + c.arguments), c.exitCode) << vorpa::EncodeCodePage(c.arguments, vorpa::kCodePageUtf8);
+  }
+  EXPECT_EQ(ReadAll(tree / L"a.url"), before);
+}

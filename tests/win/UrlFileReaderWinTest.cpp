@@ -88,7 +88,7 @@ TEST_F(UrlFileReaderWin, LockedFiles) {
   }
 }
 
-TEST_F(UrlFileReaderWin, GigabyteSparseFileStaysBounded) {
+TEST_F(UrlFileReaderWin, GigabyteSparseFileIsReadWholeInBoundedMemory) {
   const std::wstring path = Write(L"sparse.url", kShortcut);
   {
     HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -101,14 +101,16 @@ TEST_F(UrlFileReaderWin, GigabyteSparseFileStaysBounded) {
     end.QuadPart = 1ll << 30;
     ASSERT_TRUE(SetFilePointerEx(h, end, nullptr, FILE_BEGIN));
     ASSERT_TRUE(SetEndOfFile(h));
+    // The section that counts comes after the gigabyte, as Windows reads it.
+    const std::string tail = "\r\n[InternetShortcut.W]\r\nURL=+AEA-\r\n";
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(h, tail.data(), static_cast<DWORD>(tail.size()), &written, nullptr));
     CloseHandle(h);
   }
   PROCESS_MEMORY_COUNTERS before{};
   before.cb = sizeof before;
   ASSERT_TRUE(GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof before));
-  const ULONGLONG start = GetTickCount64();
-  EXPECT_EQ(ReadInternetShortcutUrl(path), L"http://example.com/");
-  EXPECT_LT(GetTickCount64() - start, 5000u);
+  EXPECT_EQ(ReadInternetShortcutUrl(path), L"@");
   PROCESS_MEMORY_COUNTERS after{};
   after.cb = sizeof after;
   ASSERT_TRUE(GetProcessMemoryInfo(GetCurrentProcess(), &after, sizeof after));

@@ -1,0 +1,167 @@
+#!/usr/bin/env python3
+"""Writes common/Cp932Table.inc: code page 932 as Windows' MultiByteToWideChar
+decodes it (no flags), for the portable decoder in common/CodePageDecoder.cpp.
+
+How the table is made:
+ 1. scripts/cp932-dump.c, built with MinGW-w64 and run under Wine, prints
+    MultiByteToWideChar(932, 0, ...) for every single byte and every pair of
+    bytes. Wine's code page 932 comes from the same best-fit table that
+    Windows' own conversion uses.
+ 2. This script checks the dump against the rules the decoder builds in
+    (which bytes lead, which second bytes count, the fixed answers for single
+    bytes, the user-defined rows F0-F9 as U+E000 on, U+30FB for everything
+    else) and every pair against Python's 'cp932' codec, which follows
+    Microsoft's published table with the NEC and IBM extensions. Any
+    difference stops it: a table is written only when both sources agree on
+    every pair that Python decodes and Windows' fixed answer stands for every
+    pair that Python rejects.
+ 3. It writes the rows that hold characters, 188 cells a lead byte, as UTF-16
+    string literals, one JIS row of 94 cells a line.
+
+Usage: scripts/make-cp932-table.py [DUMP]
+Without DUMP it builds the dump program and runs it under the project's Wine
+prefix (scripts/wine-env.sh), which needs x86_64-w64-mingw32-gcc and Wine.
+"""
+import os
+import subprocess
+import sys
+import tempfile
+import unicodedata
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+OUT = os.path.join(ROOT, "common", "Cp932Table.inc")
+DEFAULT = 0x30FB  # what Windows gives for bytes that name no character
+
+
+def make_dump():
+    build = os.environ.get("VORPA_BUILD", os.path.join(ROOT, "build"))
+    with tempfile.TemporaryDirectory() as tmp:
+        exe = os.path.join(tmp, "cp932-dump.exe")
+        subprocess.run(["x86_64-w64-mingw32-gcc", "-O2", "-o", exe, os.path.join(HERE, "cp932-dump.c")], check=True)
+        script = f'source "{HERE}/wine-env.sh" && vorpa_wine_prefix && "$WINE" "{exe}"'
+        env = dict(os.environ, VORPA_BUILD=build)
+        return subprocess.run(["bash", "-c", script], check=True, capture_output=True, text=True, env=env).stdout
+
+
+def parse(text):
+    single, pairs = None, {}
+    for line in text.splitlines():
+        fields = line.split()
+        if not fields:
+            continue
+        results = [[int(u, 16) for u in r.split("+")] if r != "-" else [] for r in fields[-256:]]
+        if fields[0] == "S":
+            single = results
+        else:
+            pairs[int(fields[1], 16)] = results
+    if single is None or len(pairs) != 256:
+        sys.exit("incomplete dump")
+    return single, pairs
+
+
+def is_lead(b):
+    return 0x81 <= b <= 0x9F or 0xE0 <= b <= 0xFC
+
+
+def cell(trail):
+    """Index of a second byte among the 188 that count, or None."""
+    if 0x40 <= trail <= 0x7E:
+        return trail - 0x40
+    if 0x80 <= trail <= 0xFC:
+        return trail - 0x41
+    return None
+
+
+def expected_single(b):
+    if b < 0x80:
+        return [b]
+    if is_lead(b):
+        return [DEFAULT]  # a lead byte with nothing after it
+    if 0xA1 <= b <= 0xDF:
+        return [0xFF61 + b - 0xA1]
+    return [{0x80: 0x80, 0xA0: 0xF8F0, 0xFD: 0xF8F1, 0xFE: 0xF8F2, 0xFF: 0xF8F3}[b]]
+
+
+def check(single, pairs):
+    problems = []
+    for b in range(256):
+        if single[b] != expected_single(b):
+            problems.append(f"single {b:02X}: {single[b]}")
+    for lead in range(256):
+        for trail in range(256):
+            got = pairs[lead][trail]
+            if not is_lead(lead):
+                want = expected_single(lead) + expected_single(trail)
+            elif trail == 0:
+                want = [DEFAULT, 0]  # a NUL is never a second byte
+            elif cell(trail) is None:
+                want = [DEFAULT]
+            elif 0xF0 <= lead <= 0xF9:
+                want = [0xE000 + (lead - 0xF0) * 188 + cell(trail)]
+            else:
+                try:
+                    want = [ord(c) for c in bytes([lead, trail]).decode("cp932")]
+                except UnicodeDecodeError:
+                    want = [DEFAULT]
+            if got != want:
+                problems.append(f"{lead:02X} {trail:02X}: Windows {got}, expected {want}")
+    return problems
+
+
+def literal(units):
+    out = []
+    for u in units:
+        c = chr(u)
+        cat = unicodedata.category(c)
+        plain = cat[0] in "LNPS" and cat != "Co" and unicodedata.normalize("NFC", c) == c and u >= 0xA0
+        # Compatibility ideographs would not survive a tool that normalises
+        # text; they, and anything unprintable, are written as escapes.
+        out.append(c if plain and not 0xF900 <= u <= 0xFAFF else f"\\u{u:04X}")
+    return 'u"' + "".join(out) + '"'
+
+
+def render(pairs):
+    def has_characters(lead):
+        return any(pairs[lead][t] != [DEFAULT] for t in range(0x40, 0xFD) if cell(t) is not None)
+
+    leads = [l for l in range(256) if is_lead(l) and not 0xF0 <= l <= 0xF9 and has_characters(l)]
+    lines = [
+        "// Generated by scripts/make-cp932-table.py from MultiByteToWideChar(932, 0)",
+        "// under Wine, checked pair by pair against Python's cp932 codec. Do not edit.",
+        "//",
+        "// One row per lead byte that holds characters: 188 cells for the second",
+        "// bytes 40-7E and 80-FC, written as two JIS rows of 94. U+30FB in a cell is",
+        "// what Windows gives there (it is also the character of 81 45).",
+        "",
+        "inline constexpr unsigned char kCp932RowLeads[] = {",
+    ]
+    for i in range(0, len(leads), 12):
+        lines.append("    " + " ".join(f"0x{l:02X}," for l in leads[i:i + 12]))
+    lines.append("};")
+    lines.append("")
+    lines.append("inline constexpr std::u16string_view kCp932Rows[] = {")
+    for l in leads:
+        row = [pairs[l][t][0] for t in range(0x40, 0xFD) if cell(t) is not None]
+        assert len(row) == 188
+        lines.append(f"    // {l:02X}")
+        lines.append("    " + literal(row[:94]))
+        lines.append("    " + literal(row[94:]) + ",")
+    lines.append("};")
+    return "\n".join(lines) + "\n"
+
+
+def main():
+    text = open(sys.argv[1], encoding="ascii").read() if len(sys.argv) > 1 else make_dump()
+    single, pairs = parse(text)
+    problems = check(single, pairs)
+    if problems:
+        print("\n".join(problems[:50]), file=sys.stderr)
+        sys.exit(f"{len(problems)} differences: no table written")
+    with open(OUT, "w", encoding="utf-8", newline="\n") as f:
+        f.write(render(pairs))
+    print(f"wrote {OUT}")
+
+
+if __name__ == "__main__":
+    main()
