@@ -352,7 +352,7 @@ struct ShortcutUrlParser::State {
     // Whole code units, and a pair of surrogates never split.
     std::size_t n = bytes.size() & ~std::size_t{1};
     if (n >= 2) {
-      const unsigned unit = static_cast<unsigned char>(bytes[n - 2]) | (static_cast<unsigned char>(bytes[n - 1]) << 8);
+      const unsigned unit = static_cast<unsigned char>(bytes[n - 2]) | (unsigned{static_cast<unsigned char>(bytes[n - 1])} << 8);
       if (unit >= 0xD800 && unit <= 0xDBFF) n -= 2;
     }
     return n;

@@ -62,9 +62,12 @@ echo "== Release zip: packed twice, read back, the 64-bit one run from where it 
 
 # One closing line for both runners.
 count() { sed -n "s/^\[  $1  \] \([0-9]*\) tests\?.*/\1/p" "$2" | tail -1; }
+# GoogleTest's brief output names each failed test but prints no count.
+failures() { grep -E '^\[  FAILED  \] ' "$1" | grep -cvE '^\[  FAILED  \] [0-9]+ tests?' || true; }
 passed=0; failed=0
 for log in "$logs/native.txt" "$logs/cli.txt" "$logs/corpus.txt" "$logs/wine.txt" "$logs/links.txt" "$logs/release.txt"; do
-  p=$(count PASSED "$log"); f=$(count FAILED "$log")
+  p=$(count PASSED "$log"); f=$(count FAILED "$log"); named=$(failures "$log")
+  [ "${named:-0}" -gt "${f:-0}" ] && f=$named
   passed=$((passed + ${p:-0})); failed=$((failed + ${f:-0}))
   if [ -z "$p" ] && [ -z "$f" ]; then status=1; echo "no test summary in $log"; fi
 done
