@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "list/RowModel.h"
 
@@ -18,6 +19,7 @@ class clsFileFolder;
 
 namespace vorpa {
 class ListDropTarget;
+struct EntryReadAhead;
 }
 
 class frmMain {
@@ -78,7 +80,9 @@ class frmMain {
   // After rows were removed or reordered: the control forgets its rows and
   // selection marks, takes the model's afresh, and keeps its top row.
   void ReloadList();
-  // Copies the model's selection marks into the control.
+  // Shows the model's selection marks. A selection of all rows or none is
+  // handed to the control in one message; any other is drawn from the model,
+  // which the control then asks for each row's mark.
   void PushSelectionToView();
   // The list's width in twips, as the column widths are computed from it.
   double ListWidthTwips() const;
@@ -108,6 +112,14 @@ class frmMain {
   void OpenFolder(std::wstring strFolder);
   void ListFolder(std::wstring strFolder);
   void AddUrlFile(std::wstring strFile, std::wstring strBaseFolder);
+  // The same with the shortcut file already read ahead of the walk.
+  void AddUrlFile(std::wstring strFile, std::wstring strBaseFolder, vorpa::EntryReadAhead* read);
+  // AddUrlFile for each path in order, the shortcut files among them read
+  // ahead on a few threads; messages run before every 20th entry, counted
+  // from `pumpPhase`. With filesOnly, entries of other types are skipped.
+  // Stops when the window is being closed.
+  void AddUrlFiles(std::vector<std::wstring> paths, const std::wstring& strBaseFolder, size_t pumpPhase,
+                   bool filesOnly);
   void mnuFavoritesDesktop_Click(int Index);
   void mnuNewAdd_Click(int Index);
   void mnuSubFolder_Click(int Index);
@@ -164,6 +176,15 @@ class frmMain {
   void OnCommand(UINT id);
   void OnClose();
   void SetColumns(const std::wstring& thirdCaption);
+  // The control asks the model for the marks (see PushSelectionToView).
+  void SetMarksFromModel(bool on);
+  // Marks the model's rows in the control itself, for input with which the
+  // control builds on the selection it holds.
+  void TakeSelectionIntoView();
+  // Before the control handles an input message while the model draws the
+  // marks; after a release that the control took.
+  void BeforeListInput(UINT msg, WPARAM wp, LPARAM lp);
+  void AfterListRelease(UINT msg);
 
   HWND hwnd_ = nullptr;
   HACCEL accel_ = nullptr;
@@ -173,6 +194,8 @@ class frmMain {
   int busyDepth_ = 0;
   bool closePending_ = false;
   bool syncingSelection_ = false;
+  bool marksFromModel_ = false;
+  std::optional<size_t> pressedMarkedRow_;  // a plain press on a marked row, until its release
   bool popupShown_ = false;  // set by lstView_MouseDown: the press was the menu's
   vorpa::ListDropTarget* dropTarget_ = nullptr;
 };

@@ -39,6 +39,7 @@ class ReadPool {
   ReadPool(unsigned threads, ReadFn read) : read_(std::move(read)) {
     for (unsigned i = 0; i < threads; ++i) threads_.emplace_back([this] { Work(); });
   }
+  // Batches not yet taken are dropped: a reader finishes the batch it has.
   ~ReadPool() {
     {
       std::lock_guard<std::mutex> lock(mutex_);
@@ -62,6 +63,14 @@ class ReadPool {
   void Finish(Deliver&& deliver) {
     std::unique_lock<std::mutex> lock(mutex_);
     while (!jobs_.empty()) DeliverFront(lock, deliver, true);
+  }
+  // Hands on the oldest batch, waiting for it; false when none is queued.
+  template <class Deliver>
+  bool DeliverNext(Deliver&& deliver) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (jobs_.empty()) return false;
+    DeliverFront(lock, deliver, true);
+    return true;
   }
 
  private:
@@ -91,7 +100,7 @@ class ReadPool {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
       wanted_.wait(lock, [&] { return stopping_ || taken_ < jobs_.size(); });
-      if (taken_ >= jobs_.size()) return;
+      if (stopping_ || taken_ >= jobs_.size()) return;
       Pending& pending = *jobs_[taken_++];
       lock.unlock();
       for (Job& job : pending.batch) {

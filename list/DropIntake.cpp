@@ -210,7 +210,7 @@ void frmMain::lstView_OLEDragDrop(IDataObject* Data, DWORD&, int, int, double, d
   if (!HoldsFileList(Data) || busy()) return;
   // Copied out first: the data object belongs to the source, and the pump
   // below may run anything.
-  const std::vector<std::wstring> paths = ReadFileList(Data);
+  std::vector<std::wstring> paths = ReadFileList(Data);
   if (IsChecked(IDM_NEWADD0)) {
     ClearList(L"");
   } else {
@@ -218,12 +218,8 @@ void frmMain::lstView_OLEDragDrop(IDataObject* Data, DWORD&, int, int, double, d
   }
   {
     BusyScope scope(*this);
-    for (size_t i = 0; i < paths.size(); ++i) {
-      if ((i + 1) % 20 == 0 && !DoEvents()) break;
-      AddUrlFile(paths[i], L"");
-      // A folder's walk stops early when the window is being closed.
-      if (closePending() || !hwnd_ || !IsWindow(hwnd_)) break;
-    }
+    // Messages run before paths 20, 40...; dropped folders are walked.
+    AddUrlFiles(std::move(paths), L"", 1, false);
   }
   if (lstView) RefreshList();
 }

@@ -9,6 +9,7 @@
 #include "app/resource.h"
 #include "filefolder/ShellName.h"
 #include "filefolder/clsFileFolder.h"
+#include "list/ReadAhead.h"
 #include "list/ScanPaths.h"
 #include "list/UrlFileReader.h"
 
@@ -25,19 +26,37 @@ void SelectPair(frmMain& form, UINT id0, UINT id1, int index) {
 // The folder that holds a shortcut file. For a visible file the path
 // helpers answer with its path less the last component, after a directory
 // search that under Wine costs more than reading the file; asking only for
-// the attributes gives the same answer. Hidden and system files count as
-// missing there and would get no folder at all: they get theirs the same way.
-std::wstring ShortcutFolder(frmMain& form, const std::wstring& file) {
-  // (A file named like a device answers nothing here and gets its folder
-  // from the path helpers, which reach it as a file.)
-  const DWORD attributes = GetFileAttributesW(file.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return FolderOfPath(file);
+// the attributes (the readers do: plainFile) gives the same answer. Hidden
+// and system files count as missing there and would get no folder at all:
+// they get theirs the same way.
+std::wstring ShortcutFolder(frmMain& form, const std::wstring& file, bool plainFile) {
+  // (A file named like a device answers nothing to the attribute query
+  // and gets its folder from the path helpers, which reach it as a file.)
+  if (plainFile) return FolderOfPath(file);
   std::wstring folder = form.FileFolder().GetFilePath(file);
   return folder.empty() ? FolderOfPath(file) : folder;
 }
 
 // A close asked for during the walk, or a window already gone: stop adding.
 bool WalkMustStop(const frmMain& form) { return form.closePending() || !IsWindow(form.hwnd()); }
+}  // namespace
+
+namespace vorpa {
+// One entry of a walk, read by the readers ahead of the walk's thread.
+struct EntryReadAhead {
+  std::wstring path;  // of type "url"
+  std::wstring url;
+  bool plainFile = false;  // exists and is no folder
+};
+}  // namespace vorpa
+
+namespace {
+// On a reader thread: only the file system, never the window.
+void ReadEntry(EntryReadAhead& entry) {
+  entry.url = ReadInternetShortcutUrl(entry.path);
+  const DWORD attributes = GetFileAttributesW(entry.path.c_str());
+  entry.plainFile = attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
 }  // namespace
 
 void frmMain::mnuFavoritesDesktop_Click(int Index) {
@@ -86,13 +105,40 @@ void frmMain::ListFolder(std::wstring strFolder) {
     count = FileFolder().SFilePathCount();
   }
   if (count < 0) return;
-  const size_t n = std::min(static_cast<size_t>(count), files.size());
-  for (size_t i = 0; i < n; ++i) {
-    if (i % kPumpEvery == 0 && !DoEvents()) return;
-    // A listing holds files only, so an entry of another type can be neither
-    // a row nor a folder to walk: skip the existence checks it would cost.
-    if (!IsShortcutType(FileFolder().GetFileTypeA(files[i]))) continue;
-    AddUrlFile(std::move(files[i]), strFolder);
+  files.resize(std::min(static_cast<size_t>(count), files.size()));
+  // A listing holds files only, so an entry of another type can be neither
+  // a row nor a folder to walk: skip the existence checks it would cost.
+  AddUrlFiles(std::move(files), strFolder, 0, true);
+}
+
+void frmMain::AddUrlFiles(std::vector<std::wstring> paths, const std::wstring& strBaseFolder, size_t pumpPhase,
+                          bool filesOnly) {
+  // Only the shortcut files go to the readers; the other entries wait for
+  // the walk, which passes over them or walks them as folders.
+  std::vector<bool> isShortcut(paths.size());
+  size_t shortcuts = 0;
+  for (size_t i = 0; i < paths.size(); ++i) {
+    isShortcut[i] = IsShortcutType(FileFolder().GetFileTypeA(paths[i]));
+    if (isShortcut[i]) ++shortcuts;
+  }
+  size_t made = 0;  // the entries are made in walk order: the next shortcut's path
+  const auto make = [&] {
+    while (!isShortcut[made]) ++made;
+    EntryReadAhead entry;
+    entry.path = std::move(paths[made++]);
+    return entry;
+  };
+  ReadAhead<EntryReadAhead> ahead(shortcuts, make, ReadAheadThreads(), ReadEntry);
+  for (size_t i = 0; i < paths.size(); ++i) {
+    if ((i + pumpPhase) % kPumpEvery == 0 && !DoEvents()) return;
+    if (isShortcut[i]) {
+      EntryReadAhead* entry = ahead.Next();
+      AddUrlFile(std::move(entry->path), strBaseFolder, entry);
+    } else if (!filesOnly) {
+      AddUrlFile(std::move(paths[i]), strBaseFolder);
+    } else {
+      continue;
+    }
     if (WalkMustStop(*this)) return;
   }
 }
@@ -102,9 +148,16 @@ void frmMain::AddUrlFile(std::wstring strFile, std::wstring strBaseFolder) {
     if (!FileFolder().FileExist(strFile) && FileFolder().FolderExist(strFile)) ListFolder(strFile);
     return;
   }
+  EntryReadAhead read;
+  read.path = strFile;
+  ReadEntry(read);
+  AddUrlFile(std::move(strFile), std::move(strBaseFolder), &read);
+}
+
+void frmMain::AddUrlFile(std::wstring strFile, std::wstring strBaseFolder, EntryReadAhead* read) {
   UrlEntry row;
   row.text = ShortcutDisplayName(strFile);
-  row.url = ReadInternetShortcutUrl(strFile);
-  row.folder = CutBaseFolder(ShortcutFolder(*this, strFile), strBaseFolder);
+  row.url = std::move(read->url);
+  row.folder = CutBaseFolder(ShortcutFolder(*this, strFile, read->plainFile), strBaseFolder);
   rows.Append(std::move(row));
 }

@@ -21,8 +21,12 @@ win="$VORPA_BUILD/win-$VORPA_WIN_ARCH"
 vorpa_configure "$win" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$VORPA_ROOT/cmake/mingw-$VORPA_WIN_ARCH.cmake"
 vorpa_wine_prefix
 
-# Ninja's own list: CMake's "help" target leaves executables out.
-targets() { ninja -C "$1" -t targets all | sed -n 's/^\(bench_[A-Za-z0-9_]*\):.*/\1/p' | sort -u | grep -- "$filter" || true; }
+# Ninja's own target list: CMake's "help" target names only the phony
+# targets, and an executable whose file has the target's name is not one.
+targets() {
+  ninja -C "$1" -t targets all | sed -n 's/^\(bench_[A-Za-z0-9_]*\)\(\.exe\)\{0,1\}: .*/\1/p' | sort -u |
+    grep -- "$filter" || true
+}
 for t in $(targets "$native"); do
   cmake --build "$native" --target "$t" >/dev/null
   echo "== $t (native)"

@@ -4,10 +4,17 @@ VORPA_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 VORPA_BUILD="${VORPA_BUILD:-$VORPA_ROOT/build}"
 export VORPA_ROOT VORPA_BUILD
 
+# The arguments of the last configure are kept beside the build: other
+# arguments configure afresh, so that an option taken away is gone too.
 vorpa_configure() { # dir, cmake args...
   local dir=$1; shift
-  if [ ! -f "$dir/build.ninja" ]; then
-    cmake -S "$VORPA_ROOT" -B "$dir" -G Ninja "$@" >/dev/null
+  local stamp="$dir/vorpa-configure-args" args
+  args=$(printf '%s\n' "$@")
+  if [ ! -f "$dir/build.ninja" ] || [ ! -f "$stamp" ] || [ "$(cat "$stamp")" != "$args" ]; then
+    local fresh=()
+    [ -f "$dir/CMakeCache.txt" ] && fresh=(--fresh)
+    cmake "${fresh[@]}" -S "$VORPA_ROOT" -B "$dir" -G Ninja "$@" >/dev/null
+    printf '%s' "$args" >"$stamp"
   fi
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/resource.h"
+#include "filefolder/clsFileFolder.h"
 #include "tests/win/WinTestSupport.h"
 
 using namespace vorpa;
@@ -118,6 +119,19 @@ void CALLBACK NoteRowsAtPump(HWND, UINT, UINT_PTR id, DWORD) {
   KillTimer(nullptr, id);
   rowsAtPump = pumpedForm->rows.size();
   rowsShownAtPump = SendMessageW(pumpedForm->lstView, LVM_GETITEMCOUNT, 0, 0);
+}
+
+IDataObject* dropDuringWalk;
+size_t rowsAtDropDuringWalk;
+DWORD answerToDropDuringWalk;
+void CALLBACK DropDuringWalk(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  rowsAtDropDuringWalk = pumpedForm->rows.size();
+  DWORD effect = DROPEFFECT_COPY;
+  pumpedForm->DropTarget()->DragEnter(dropDuringWalk, MK_LBUTTON, POINTL{0, 0}, &effect);
+  effect = DROPEFFECT_COPY;
+  pumpedForm->DropTarget()->Drop(dropDuringWalk, 0, POINTL{0, 0}, &effect);
+  answerToDropDuringWalk = effect;
 }
 
 class DropTest : public MainWindowTest {
@@ -361,4 +375,36 @@ TEST_F(DropTest, FortyThousandPathsAreAllTaken) {
   EXPECT_EQ(Rows(), expected);
   EXPECT_EQ(rowsAtPump, 1u);
   EXPECT_EQ(rowsShownAtPump, 1) << "the rows added so far did not appear";
+}
+
+// A drop while a dropped folder is walked with its files read ahead: refused
+// and ignored; the folder's rows come in the listing's order, each with its
+// own file's target.
+TEST_F(DropTest, DropDuringAReadAheadWalkIsRefusedAndTheWalkKeepsItsOrder) {
+  TempDir dir, other;
+  for (int i = 0; i < 600; ++i) {
+    const std::string n = std::to_string(i);
+    WriteShortcut(dir.path() / ("w" + n + ".url"), "http://w/" + n);
+  }
+  WriteShortcut(other.path() / L"x.url", "http://x/");
+  std::vector<std::wstring> expected;
+  for (const std::wstring& path : clsFileFolder().GetFile(dir.str()))
+    expected.push_back(L"http://w/" + fs::path(path).stem().wstring().substr(1) + L"|");
+  ASSERT_EQ(expected.size(), 600u);
+
+  Held second(DragData::Files({(other.path() / L"x.url").wstring()}));
+  dropDuringWalk = second.data;
+  rowsAtDropDuringWalk = static_cast<size_t>(-1);
+  answerToDropDuringWalk = DROPEFFECT_COPY;
+  pumpedForm = &form();
+  const UINT_PTR timer = SetTimer(nullptr, 0, 0, DropDuringWalk);
+  Sleep(20);  // the timer is due at the walk's first pump step
+  Drop({dir.str()});
+  KillTimer(nullptr, timer);
+  EXPECT_LT(rowsAtDropDuringWalk, 600u) << "the second drop came after the walk";
+  EXPECT_EQ(answerToDropDuringWalk, static_cast<DWORD>(DROPEFFECT_NONE));
+  EXPECT_EQ(Rows(), expected);
+
+  DragAndDrop(second.data);
+  EXPECT_EQ(Rows(), (std::vector<std::wstring>{L"http://x/|" + other.str()}));
 }

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commdlg.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <set>
@@ -10,6 +11,7 @@
 
 #include "app/resource.h"
 #include "filefolder/clsFileFolder.h"
+#include "list/ReadAhead.h"
 #include "tests/win/DialogDriver.h"
 #include "tests/win/ScanTestSupport.h"
 #include "tests/win/WinTestSupport.h"
@@ -411,3 +413,88 @@ TEST_F(FolderScanTest, FilesNamedLikeDevicesAreListedAndReadAsFiles) {
 }
 
 }  // namespace
+
+namespace {
+
+size_t ThreadsOfThisProcess() {
+  const HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  size_t n = 0;
+  THREADENTRY32 t{};
+  t.dwSize = sizeof t;
+  for (BOOL more = Thread32First(snap, &t); more; more = Thread32Next(snap, &t))
+    if (t.th32OwnerProcessID == GetCurrentProcessId()) ++n;
+  CloseHandle(snap);
+  return n;
+}
+
+}  // namespace
+
+// The readers run ahead of the walk by a bounded number of files: a file
+// changed after the walk has passed it keeps the row it gave, one far ahead
+// gives its new target, one deleted far ahead an empty one; every row comes
+// in the listing's order.
+TEST_F(FolderScanTest, ReadAheadKeepsTheListingOrderWhileFilesChange) {
+  TempDir dir;
+  constexpr int kFiles = 400, kGone = 390;  // beyond any read-ahead at the 20th entry
+  for (int i = 0; i < kFiles; ++i)
+    WriteShortcut(dir.path() / (L"w" + std::to_wstring(1000 + i) + L".url"), L"http://old/" + std::to_wstring(i));
+  clsFileFolder lister;
+  const std::vector<std::wstring> listing = lister.GetFile(dir.str());
+  ASSERT_EQ(listing.size(), static_cast<size_t>(kFiles));
+  const auto number = [](const std::wstring& path) { return std::stoi(fs::path(path).stem().wstring().substr(1)) - 1000; };
+  bool changed = false;
+  {
+    PumpObserver observer([&] {
+      if (changed || form().rows.size() < 20) return;
+      changed = true;
+      for (const std::wstring& path : listing) {
+        if (number(path) >= kGone) {
+          fs::remove(path);
+        } else {
+          WriteShortcut(path, L"http://new/" + std::to_wstring(number(path)));
+        }
+      }
+    });
+    form().OpenFolder(dir.str());
+  }
+  ASSERT_TRUE(changed);
+  const std::vector<Row> rows = Rows();
+  ASSERT_EQ(rows.size(), listing.size());
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const int n = number(listing[i]);
+    const std::wstring oldUrl = L"http://old/" + std::to_wstring(n), newUrl = L"http://new/" + std::to_wstring(n);
+    EXPECT_EQ(rows[i].name, ShownName(listing[i])) << i;
+    if (i < 20) {
+      EXPECT_EQ(rows[i].url, oldUrl) << i;
+    } else if (i >= 20 + vorpa::kReadAhead + vorpa::kReadAheadBatch) {
+      EXPECT_EQ(rows[i].url, n >= kGone ? L"" : newUrl) << i;
+    } else {
+      // Caught while being rewritten, a file may also read as empty.
+      EXPECT_TRUE(rows[i].url == oldUrl || rows[i].url == newUrl || rows[i].url.empty()) << i;
+    }
+  }
+}
+
+// Closing the window while the readers are ahead of the walk: the walk stops
+// at its pump step with the rows it had, and no reader outlives it.
+TEST_F(FolderScanTest, CloseDuringAReadAheadWalkStopsTheReaders) {
+  TempDir dir;
+  for (int i = 0; i < 2000; ++i)
+    WriteShortcut(dir.path() / (L"r" + std::to_wstring(i) + L".url"), L"http://r/" + std::to_wstring(i));
+  size_t closedAt = 0, threadsBefore = 0, threadsAfter = 0;
+  {
+    PumpObserver observer([&] {
+      if (closedAt != 0 || form().rows.empty()) return;
+      closedAt = form().rows.size();
+      PostMessageW(form().hwnd(), WM_CLOSE, 0, 0);
+    });
+    threadsBefore = ThreadsOfThisProcess();
+    form().OpenFolder(dir.str());
+    threadsAfter = ThreadsOfThisProcess();
+  }
+  ASSERT_NE(closedAt, 0u);
+  EXPECT_EQ(form().rows.size(), closedAt);
+  EXPECT_EQ(threadsAfter, threadsBefore) << "a reader outlived the walk";
+  Pump();
+  EXPECT_EQ(form().hwnd(), nullptr);
+}
