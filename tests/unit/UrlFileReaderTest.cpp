@@ -277,7 +277,9 @@ TEST(ShortcutParser, PiecesGiveTheWholeFilesUrl) {
   };
   const std::vector<File> files = {
       {"Shift_JIS", "[x]\r\n[InternetShortcut]\r\nIconFile=\x95\x5c\r\nURL=" + sjisUrl + "\r\n", 932},
-      {"lead byte before a line end", "[InternetShortcut]\r\nX=\x81\nURL=http://a/\r\n", 932},
+      // The lead byte takes the line end as its trail byte, so the first URL
+      // line belongs to X and the second URL counts.
+      {"lead byte before a line end", "[InternetShortcut]\r\nX=\x81\nURL=http://a/\r\nURL=http://b/\r\n", 932},
       {"UTF-8", "[InternetShortcut]\r\nURL=http://\xe6\x97\xa5\xf0\x9f\x98\x80/\r\n", kCodePageUtf8},
       {"UTF-16", Utf16File(L"[InternetShortcut]\r\nURL=http://\U0001F600日/\r\n"), 932},
       {"UTF-7", "[InternetShortcut.W]\r\nURL=http://+ZeVnLIqe-/\r\n", 932},
