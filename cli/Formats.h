@@ -31,6 +31,7 @@ struct FormatContext {
   bool audit = false;           // rows carry a risk field
   bool duplicates = false;      // rows carry their group
   std::vector<RootText> roots;  // one per PATH
+  bool* csvFellBack = nullptr;  // if given, set when a CSV not asked for in UTF-8 was written in it
 };
 
 bool WriteCsv(const RowSet& set, const FormatContext& context, Sink& sink);

@@ -6,6 +6,7 @@ set(VORPA_CLI_SOURCES
   cli/Audit.cpp
   cli/Formats.cpp
   cli/ListTool.cpp
+  cli/TerminalText.cpp
 )
 if(WIN32)
   list(APPEND VORPA_CLI_SOURCES cli/WalkWin.cpp)
