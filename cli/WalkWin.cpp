@@ -80,7 +80,7 @@ std::wstring DisplayName(const std::wstring& path) {
       if (!title.empty()) return title;
     }
   }
-  return ShortcutNameFromPath(path);
+  return NameAsTitlesShowIt(path);
 }
 
 // Opens a shortcut file for reading as the window's reader does: shared

@@ -10,6 +10,7 @@
 #include "filefolder/clsFileFolder.h"
 #include "list/ScanPaths.h"
 #include "list/UrlFileReader.h"
+#include "list/UrlFileReaderWin.h"
 
 using namespace vorpa;
 
@@ -102,7 +103,7 @@ void frmMain::AddUrlFile(std::wstring strFile, std::wstring strBaseFolder) {
   UrlEntry row;
   row.text = FileFolder().GetFileName(strFile);
   // The title function refuses some ordinary names ('[' or ']' in them).
-  if (row.text.empty()) row.text = ShortcutNameFromPath(strFile);
+  if (row.text.empty()) row.text = NameAsTitlesShowIt(strFile);
   row.url = ReadInternetShortcutUrl(strFile);
   row.folder = CutBaseFolder(ShortcutFolder(*this, strFile), strBaseFolder);
   rows.Append(std::move(row));

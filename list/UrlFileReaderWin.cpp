@@ -1,5 +1,6 @@
 // The shortcut reader on Windows.
 #include <windows.h>
+#include <commdlg.h>
 
 #include <string>
 
@@ -61,6 +62,19 @@ bool ReadShortcutBytes(HANDLE file, std::string& buffer, std::string_view& bytes
   if (!GetFileSizeEx(file, &size) || size.QuadPart < 0) size.QuadPart = 0;
   auto read = [&](char* dst, std::size_t max) { return ReadChunk(file, dst, max); };
   return ReadShortcutBytes(read, static_cast<unsigned long long>(size.QuadPart), buffer, bytes);
+}
+
+std::wstring NameAsTitlesShowIt(std::wstring_view path) {
+  const size_t sep = path.find_last_of(L"\\/");
+  const std::wstring name(path.substr(sep == std::wstring_view::npos ? 0 : sep + 1));
+  const size_t dot = name.rfind(L'.');
+  if (dot == std::wstring::npos || dot == 0) return name;
+  // The function hides an extension or not by the extension alone: a plain
+  // name with the same one tells which.
+  const std::wstring probe = L"x" + name.substr(dot);
+  wchar_t title[MAX_PATH] = {};
+  if (probe.size() >= MAX_PATH || GetFileTitleW(probe.c_str(), title, MAX_PATH) != 0) return name.substr(0, dot);
+  return std::wstring_view(title) == L"x" ? name.substr(0, dot) : name;
 }
 
 }  // namespace vorpa

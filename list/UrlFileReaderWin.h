@@ -13,4 +13,9 @@ namespace vorpa {
 // failure.
 bool ReadShortcutBytes(HANDLE file, std::string& buffer, std::string_view& bytes);
 
+// The file's name as the title function shows names like it, for a name that
+// the function refuses ('[' or ']' in it): without its extension where the
+// function leaves out that extension, with it where the function keeps it.
+std::wstring NameAsTitlesShowIt(std::wstring_view path);
+
 }  // namespace vorpa
