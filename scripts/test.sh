@@ -45,10 +45,13 @@ vorpa_build_win i686 vorpa vorpa_wintests
 echo "== Windows tests under Wine ($VORPA_WIN_ARCH)"
 vorpa_build_win "$VORPA_WIN_ARCH" vorpa_wintests
 vorpa_wine_prefix
+# Wine's own processes (the desktop window among them) outlive the tests;
+# they are ended while the display is still there, or each would report its
+# lost X connection when xvfb-run stops the server.
 (cd "$VORPA_BUILD/win-$VORPA_WIN_ARCH" &&
-  xvfb-run -a -s "-screen 0 1280x1024x24" "$WINE" ./vorpa_wintests.exe --gtest_brief=1) \
+  xvfb-run -a -s "-screen 0 1280x1024x24" bash -c \
+    '"$WINE" ./vorpa_wintests.exe --gtest_brief=1; rc=$?; "$WINESERVER" -k 2>/dev/null; "$WINESERVER" -w; exit $rc') \
   2>&1 | tee "$logs/wine.txt" || status=1
-"$WINESERVER" -k 2>/dev/null || true
 
 # One closing line for both runners.
 count() { sed -n "s/^\[  $1  \] \([0-9]*\) tests\?.*/\1/p" "$2" | tail -1; }
