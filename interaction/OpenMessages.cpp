@@ -209,6 +209,10 @@ std::wstring FileUrlRefusedText(std::wstring_view target) {
 std::wstring_view BareSchemeOf(std::wstring_view target) {
   const size_t scheme = SchemeLength(target);
   if (scheme == 0) return {};
+  // The shell reads these itself, without a registered class: "file:calc"
+  // is a program on the search path, "shell:" a namespace that starts apps.
+  for (const wchar_t* own : {L"file", L"shell"})
+    if (EqualsIgnoringCase(target.substr(0, scheme), own)) return {};
   const std::wstring_view rest = target.substr(scheme + 1);
   for (size_t i = 0; i < rest.size();) {
     const char32_t c = NextCodePoint(rest, i);

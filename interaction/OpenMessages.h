@@ -43,8 +43,9 @@ std::wstring FileUrlRefusedText(std::wstring_view target);
 
 // The scheme of a target that is nothing but "scheme:text", with no path,
 // escape, blank or hidden character after the colon; empty for anything
-// else. Such a target can only go to the scheme's own program, so where no
-// program is registered for the scheme there is nothing to ask about.
+// else, and for the schemes the shell reads itself (file:, shell:). Such a
+// target can only go to the scheme's own program, so where no program is
+// registered for the scheme there is nothing to ask about.
 std::wstring_view BareSchemeOf(std::wstring_view target);
 
 }  // namespace vorpa

@@ -131,6 +131,8 @@ TEST(BareSchemeOf, OnlySchemeAndPlainText) {
       {L"news:comp.lang", L"news"},
       {L"javascript:alert(1)", L"javascript"},
       {L"x:test", L""},
+      {L"file:calc", L""},
+      {L"Shell:AppsFolder", L""},
       {L"nosuch:..\\x.exe", L""},
       {L"nosuch:/x", L""},
       {L"nosuch:%2E%2E", L""},
