@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace frmAbout {
 
@@ -19,5 +20,23 @@ struct Texts {
   std::wstring disclaimer;   // "警告:  " + legal notice
 };
 Texts LoadTexts(HMODULE module);
+
+// The box's two fonts at a DPI: the title's and the other labels'.
+struct Fonts {
+  HFONT title = nullptr;
+  HFONT label = nullptr;
+};
+Fonts CreateFonts(int dpi);
+void DeleteFonts(Fonts& fonts);
+
+// Where each control goes at a DPI, in client pixels: the design's twips,
+// with each label made as wide (one line) or as tall (the description, which
+// wraps) as its text needs in the fonts of that DPI, the box growing to
+// hold them.
+struct Placement {
+  int id;
+  RECT rect;
+};
+std::vector<Placement> LayOut(const Texts& texts, const Fonts& fonts, int dpi, SIZE& client);
 
 }  // namespace frmAbout

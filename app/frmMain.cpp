@@ -164,11 +164,13 @@ LRESULT frmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_CREATE: {
       const HINSTANCE inst = reinterpret_cast<CREATESTRUCTW*>(lp)->hInstance;
-      lstView = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+      // The window text is the name a screen reader gives the list.
+      lstView = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"URL一覧",
                                 WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS,
                                 TwipsToPixels(kListLeft), TwipsToPixels(kListTop), TwipsToPixels(kListWidth),
                                 TwipsToPixels(kListHeight), hwnd_, reinterpret_cast<HMENU>(IDC_LSTVIEW), inst, nullptr);
       if (!lstView) return -1;
+      if (WindowDpi(hwnd_) != ScreenDpi()) OnDpiChanged(WindowDpi(hwnd_), nullptr);
       ListView_SetExtendedListViewStyle(lstView, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_DOUBLEBUFFER);
       SetWindowSubclass(lstView, ListProc, 1, reinterpret_cast<DWORD_PTR>(this));
       popup_ = LoadMenuW(inst, MAKEINTRESOURCEW(IDR_POPUP));
@@ -178,6 +180,9 @@ LRESULT frmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     }
     case WM_SIZE:
       Form_Resize();
+      return 0;
+    case WM_DPICHANGED:
+      OnDpiChanged(HIWORD(wp), reinterpret_cast<const RECT*>(lp));
       return 0;
     case WM_SETFOCUS:
       if (lstView) SetFocus(lstView);
@@ -213,6 +218,8 @@ LRESULT frmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
       hwnd_ = nullptr;
       lstView = nullptr;
+      if (listFont_) DeleteObject(listFont_);
+      listFont_ = nullptr;
       return DefWindowProcW(hwnd, msg, wp, lp);
     }
     default:
@@ -473,6 +480,33 @@ void frmMain::Form_Resize() {
   const double height = std::max(0.0, PixelsToTwips(rc.bottom - rc.top) - 90);
   MoveWindow(lstView, TwipsToPixels(kListLeft), TwipsToPixels(kListTop), TwipsToPixels(width),
              TwipsToPixels(height), TRUE);
+}
+
+void frmMain::OnDpiChanged(int dpi, const RECT* suggested) {
+  const int old = ScreenDpi();
+  SetScreenDpi(dpi);
+  if (lstView) {
+    // The icon title font is the one the list starts with, at the system DPI.
+    LOGFONTW lf{};
+    if (SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof lf, &lf, 0)) {
+      lf.lfHeight = MulDiv(lf.lfHeight, dpi, SystemDpi());
+      HFONT font = CreateFontIndirectW(&lf);
+      if (font) {
+        SendMessageW(lstView, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+        if (listFont_) DeleteObject(listFont_);
+        listFont_ = font;
+      }
+    }
+    // The columns keep the share of the width the user gave them.
+    for (int i = 0; i < 3; ++i) {
+      const int width = ListView_GetColumnWidth(lstView, i);
+      if (width > 0) ListView_SetColumnWidth(lstView, i, MulDiv(width, dpi, old));
+    }
+  }
+  if (suggested)
+    SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+  Form_Resize();
 }
 
 void frmMain::Form_QueryUnload() { objFileFolder.reset(); }

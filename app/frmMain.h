@@ -185,8 +185,12 @@ class frmMain {
   // marks; after a release that the control took.
   void BeforeListInput(UINT msg, WPARAM wp, LPARAM lp);
   void AfterListRelease(UINT msg);
+  // The window moved to a monitor with another DPI (or was created on one):
+  // the twips layout, the column widths and the list's font follow it.
+  void OnDpiChanged(int dpi, const RECT* suggested);
 
   HWND hwnd_ = nullptr;
+  HFONT listFont_ = nullptr;  // only once the DPI differs from the system's
   HACCEL accel_ = nullptr;
   HMENU popup_ = nullptr;
   bool quitOnDestroy_ = true;

@@ -445,8 +445,8 @@ bool MatchesFailOn(const RowSet& set, unsigned failOn, const std::vector<CheckRe
 
 bool HasDuplicateUrls(const RowSet& set) {
   std::unordered_set<std::wstring> seen;
-  for (const UrlEntry& row : set.rows)
-    if (!seen.insert(NormalizeUrlForDuplicates(row.url)).second) return true;
+  for (const UrlEntry& row : set.rows)  // as --duplicates: rows without a URL share nothing
+    if (!row.url.empty() && !seen.insert(NormalizeUrlForDuplicates(row.url)).second) return true;
   return false;
 }
 

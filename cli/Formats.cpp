@@ -7,6 +7,7 @@
 
 #include "cli/Check.h"
 #include "common/Text.h"
+#include "common/WebAddress.h"
 #include "output/SheetExport.h"
 #include "output/XlsxWriter.h"
 
@@ -44,7 +45,10 @@ std::wstring CsvField(const std::wstring& field) {
 }
 
 void AppendTsvField(std::string& out, const std::wstring& field) {
-  bool quote = false;
+  // A spreadsheet evaluates a field that starts like a formula; it gets the
+  // CSV writer's apostrophe inside quotes.
+  const bool formula = !field.empty() && std::wstring_view(L"=+-@\t\r").find(field[0]) != std::wstring_view::npos;
+  bool quote = formula;
   for (wchar_t c : field)
     if (c == L'\t' || c == L'"' || c == L'\r' || c == L'\n') quote = true;
   if (!quote) {
@@ -52,6 +56,7 @@ void AppendTsvField(std::string& out, const std::wstring& field) {
     return;
   }
   out.push_back('"');
+  if (formula) out.push_back('\'');
   for (size_t start = 0;;) {
     const size_t q = field.find(L'"', start);
     AppendUtf8(out, std::wstring_view(field).substr(start, q == std::wstring::npos ? std::wstring::npos : q + 1 - start));
@@ -139,6 +144,7 @@ bool WriteCsv(const RowSet& set, const FormatContext& context, Sink& sink) {
   bool bomDue = utf8;
   bool anyWritten = false;
   const CsvSink pieces = [&](std::string_view bytes) {
+    if (!anyWritten && !utf8 && context.csvFellBack) *context.csvFellBack = bytes.substr(0, 3) == "\xEF\xBB\xBF";
     if (bomDue && !anyWritten && bytes.substr(0, 3) != "\xEF\xBB\xBF" && !sink.Write("\xEF\xBB\xBF")) return false;
     anyWritten = true;
     return sink.Write(bytes);
@@ -305,12 +311,26 @@ bool WriteTree(const Folder& folder, const RowSet& set, const FormatContext& con
       out.text().append(indent).append("</DL><p>\n");
       continue;
     }
-    t.append(indent).append("<DT><A HREF=\"");
-    AppendHtmlText(t, set.rows[row].url);
-    if (context.check) AppendCheckAttributes(t, CheckFields(set, context, row));
-    t += "\">";
-    AppendHtmlText(t, set.rows[row].text);
-    t += "</A>\n";
+    // Only a web address is a link: a browser runs a javascript: bookmark
+    // in the page it is clicked on, and opens file: and UNC targets.
+    const std::wstring& url = set.rows[row].url;
+    if (IsWebAddress(url)) {
+      t.append(indent).append("<DT><A HREF=\"");
+      AppendHtmlText(t, url);
+      if (context.check) AppendCheckAttributes(t, CheckFields(set, context, row));
+      t += "\">";
+      AppendHtmlText(t, set.rows[row].text);
+      t += "</A>\n";
+    } else {
+      t.append(indent).append("<DT>");
+      AppendHtmlText(t, set.rows[row].text);
+      t += "\n";
+      if (!url.empty()) {
+        t.append(indent).append("<DD>");
+        AppendHtmlText(t, url);
+        t += "\n";
+      }
+    }
     if (context.audit && !set.info[row].risk().empty()) {
       t.append(indent).append("<DD>");
       AppendHtmlText(t, set.info[row].risk());

@@ -34,6 +34,7 @@ struct FormatContext {
   bool duplicates = false;      // rows carry their group
   std::vector<RootText> roots;  // one per PATH
   const std::vector<CheckResult>* check = nullptr;  // with --check: by RowInfo::check
+  bool* csvFellBack = nullptr;  // if given, set when a CSV not asked for in UTF-8 was written in it
 };
 
 bool WriteCsv(const RowSet& set, const FormatContext& context, Sink& sink);

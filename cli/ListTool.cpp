@@ -12,6 +12,7 @@
 #include "cli/Formats.h"
 #include "cli/Options.h"
 #include "cli/Rows.h"
+#include "cli/TerminalText.h"
 #include "cli/Walk.h"
 #include "common/Text.h"
 #include "list/Columns.h"
@@ -87,7 +88,7 @@ class Collector : public WalkEvents {
   void Warn(const std::wstring& path, const std::wstring& what) override {
     if (options_.quiet) return;
     ClearProgress();
-    WriteStderr(L"vorpa-list: " + path + L": " + what + L"\n");
+    WriteStderr(L"vorpa-list: " + TerminalSafe(path) + L": " + TerminalSafe(what) + L"\n");
   }
   void Note(const std::wstring& path, const std::wstring& what) override { Warn(path, what); }
 
@@ -189,7 +190,7 @@ int RunListTool(const std::vector<std::wstring>& args) {
   Options options;
   std::wstring error;
   if (!ParseOptions(args, options, error)) {
-    WriteStderr(L"vorpa-list: " + error + L"\nTry 'vorpa-list --help'.\n");
+    WriteStderr(L"vorpa-list: " + TerminalSafe(error) + L"\nTry 'vorpa-list --help'.\n");
     return kExitUsage;
   }
   if (options.help) {
@@ -204,7 +205,7 @@ int RunListTool(const std::vector<std::wstring>& args) {
 
   // The list would take the place of what it lists.
   if (!options.output.empty() && OutputReplacesInput(options.output, options.paths, options.recursive)) {
-    WriteStderr(L"vorpa-list: " + options.output + L": the output would replace a file it lists\nTry 'vorpa-list --help'.\n");
+    WriteStderr(L"vorpa-list: " + TerminalSafe(options.output) + L": the output would replace a file it lists\nTry 'vorpa-list --help'.\n");
     return kExitUsage;
   }
 
@@ -256,7 +257,8 @@ int RunListTool(const std::vector<std::wstring>& args) {
     collector.Finish();
     if (options.audit && !options.quiet) {
       for (size_t row : collector.flagged())
-        WriteStderr(L"vorpa-list: audit: " + set.info[row].path() + L": " + set.info[row].risk() + L"\n");
+        WriteStderr(L"vorpa-list: audit: " + TerminalSafe(set.info[row].path()) + L": " + TerminalSafe(set.info[row].risk()) +
+                    L"\n");
     }
   }
   context.captions = {kCaptionName, kCaptionUrl, folderCaption};
@@ -264,13 +266,15 @@ int RunListTool(const std::vector<std::wstring>& args) {
                         : options.encoding == Encoding::kUtf8 ? kCodePageUtf8
                                                               : SystemAnsiCodePage();
 
+  bool csvFellBack = false;
+  context.csvFellBack = &csvFellBack;
   SortRows(set, options.sort);
   const bool anyDuplicate = (options.failOn & kFailOnDuplicates) && HasDuplicateUrls(set);
   if (options.duplicates) KeepDuplicates(set);
   std::vector<CheckResult> checks;
   if (options.check) {
     if (!CheckRows(set, {options.jobs, options.timeoutSeconds, options.caFile}, options.quiet, checks, error)) {
-      WriteStderr(L"vorpa-list: " + error + L"\n");
+      WriteStderr(L"vorpa-list: " + TerminalSafe(error) + L"\n");
       return kExitSomeUnreadable;
     }
     context.check = &checks;
@@ -300,8 +304,11 @@ int RunListTool(const std::vector<std::wstring>& args) {
     } else {
       written = false;
     }
-    if (!written) WriteStderr(L"vorpa-list: " + options.output + L": " + error + L"\n");
+    if (!written) WriteStderr(L"vorpa-list: " + TerminalSafe(options.output) + L": " + TerminalSafe(error) + L"\n");
   }
+  if (csvFellBack && options.format == Format::kCsv && !options.quiet)
+    WriteStderr(L"vorpa-list: a name, URL or folder does not fit code page " + std::to_wstring(context.csvCodePage) +
+                L": the CSV is written in UTF-8 with a byte-order mark\n");
   if (!written) return kExitSomeUnreadable;
   if (!allRead) return kExitSomeUnreadable;
   return matched ? kExitMatched : kExitDone;

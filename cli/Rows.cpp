@@ -64,6 +64,8 @@ void KeepDuplicates(RowSet& set) {
   std::unordered_map<std::wstring, std::vector<size_t>> groups;
   std::vector<const std::vector<size_t>*> firstSeen;
   for (size_t i = 0; i < set.rows.size(); ++i) {
+    // Rows without a URL have nothing in common.
+    if (set.rows[i].url.empty()) continue;
     auto [it, added] = groups.try_emplace(NormalizeUrlForDuplicates(set.rows[i].url));
     it->second.push_back(i);
     if (added) firstSeen.push_back(&it->second);

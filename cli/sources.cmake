@@ -8,6 +8,7 @@ set(VORPA_CLI_SOURCES
   cli/Formats.cpp
   cli/ListTool.cpp
   cli/Check.cpp
+  cli/TerminalText.cpp
 )
 # The link check's transport: WinHTTP, loaded from the system folder at run
 # time, on Windows; libcurl elsewhere.

@@ -40,23 +40,6 @@ bool EqualsIgnoringAsciiCase(std::wstring_view a, std::wstring_view b) {
 
 bool IsForbiddenInWebAddress(char32_t c) { return c == U' ' || c == U'"' || c == U'\\' || IsInvisibleOrFormat(c); }
 
-bool IsUnreserved(wchar_t c) {
-  return IsAsciiAlpha(c) || IsAsciiDigit(c) || c == L'-' || c == L'.' || c == L'_' || c == L'~';
-}
-
-bool IsUserInfo(std::wstring_view s) {
-  for (size_t i = 0; i < s.size(); ++i) {
-    const wchar_t c = s[i];
-    if (c == L'%') {
-      if (i + 2 >= s.size() || !IsHexDigit(s[i + 1]) || !IsHexDigit(s[i + 2])) return false;
-      i += 2;
-    } else if (!IsUnreserved(c) && std::wstring_view(L"!$&'()*+,;=:").find(c) == std::wstring_view::npos) {
-      return false;
-    }
-  }
-  return true;
-}
-
 // Dot-separated labels of letters, digits, '-' and '_' (one trailing dot
 // allowed), as DNS and the hosts file name them.
 bool IsHostName(std::wstring_view h) {
@@ -93,13 +76,11 @@ bool IsPort(std::wstring_view p) {
   return value <= 65535;
 }
 
-// Host of "//[userinfo@]host[:port]", or nothing when the authority is not sane.
+// Host of "//host[:port]", or nothing when the authority is not sane. A
+// user name before an '@' is refused: "http://bank.example@evil.example/"
+// reads as the first name and opens the second.
 std::optional<std::wstring_view> AuthorityHost(std::wstring_view authority) {
-  const size_t at = authority.rfind(L'@');
-  if (at != std::wstring_view::npos) {
-    if (!IsUserInfo(authority.substr(0, at))) return std::nullopt;
-    authority.remove_prefix(at + 1);
-  }
+  if (authority.find(L'@') != std::wstring_view::npos) return std::nullopt;
   std::wstring_view host;
   std::wstring_view rest;
   if (!authority.empty() && authority.front() == L'[') {
@@ -131,6 +112,51 @@ bool HasDotSegment(std::wstring_view s) {
     start = end + 1;
   }
   return false;
+}
+
+int HexValue(wchar_t c) {
+  if (IsAsciiDigit(c)) return c - L'0';
+  return AsciiLower(c) - L'a' + 10;
+}
+
+// s with its %XX escapes decoded, each to the character of that byte value;
+// enough to compare names and look for separators.
+std::wstring PercentDecoded(std::wstring_view s) {
+  std::wstring out;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == L'%' && i + 2 < s.size() && IsHexDigit(s[i + 1]) && IsHexDigit(s[i + 2])) {
+      out += static_cast<wchar_t>(HexValue(s[i + 1]) * 16 + HexValue(s[i + 2]));
+      i += 2;
+    } else {
+      out += s[i];
+    }
+  }
+  return out;
+}
+
+// A mail address that a mail program takes as an address: no path in it,
+// escaped or not ("mailto:C:/x", "mailto:%5C%5Chost%5Cshare").
+bool IsMailAddressList(std::wstring_view s) {
+  return PercentDecoded(s).find_first_of(L"/\\:") == std::wstring::npos;
+}
+
+// The parameters after '?' of a mailto address: none may ask for a file to
+// be attached, and the "to" ones are addresses like the one before the '?'.
+bool AreSafeMailParameters(std::wstring_view query) {
+  while (!query.empty()) {
+    const size_t amp = std::min(query.find(L'&'), query.size());
+    const std::wstring_view field = query.substr(0, amp);
+    query.remove_prefix(std::min(amp + 1, query.size()));
+    const size_t eq = std::min(field.find(L'='), field.size());
+    const std::wstring name = PercentDecoded(field.substr(0, eq));
+    const std::wstring_view value = field.substr(std::min(eq + 1, field.size()));
+    if (EqualsIgnoringAsciiCase(name, L"attach") || EqualsIgnoringAsciiCase(name, L"attachment")) return false;
+    if ((EqualsIgnoringAsciiCase(name, L"to") || EqualsIgnoringAsciiCase(name, L"cc") ||
+         EqualsIgnoringAsciiCase(name, L"bcc")) &&
+        !IsMailAddressList(value))
+      return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -171,9 +197,14 @@ std::optional<WebAddressParts> ParseWebAddress(std::wstring_view target) {
     if (!host) return std::nullopt;
     return WebAddressParts{known, *host};
   }
-  // A mail address never starts with a slash; "mailto:/../x.exe" is a path.
-  if (EqualsIgnoringAsciiCase(scheme, L"mailto") && !rest.empty() && rest.front() != L'/')
-    return WebAddressParts{L"mailto", {}};
+  // A mail address holds no path ("mailto:/../x.exe"), and the mail program
+  // is not asked to attach a file.
+  if (EqualsIgnoringAsciiCase(scheme, L"mailto") && !rest.empty()) {
+    const size_t question = std::min(rest.find(L'?'), rest.size());
+    const std::wstring_view query = rest.substr(std::min(question + 1, rest.size()));
+    if (IsMailAddressList(rest.substr(0, question)) && AreSafeMailParameters(query))
+      return WebAddressParts{L"mailto", {}};
+  }
   return std::nullopt;
 }
 

@@ -10,6 +10,14 @@ namespace {
 
 bool IsAsciiAlpha(wchar_t c) { return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z'); }
 bool IsAsciiDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+bool IsHexDigit(wchar_t c) { return IsAsciiDigit(c) || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F'); }
+int HexValue(wchar_t c) { return IsAsciiDigit(c) ? c - L'0' : (c | 0x20) - L'a' + 10; }
+bool EqualsIgnoringCase(std::wstring_view a, std::wstring_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if ((IsAsciiAlpha(a[i]) ? (a[i] | 0x20) : a[i]) != (IsAsciiAlpha(b[i]) ? (b[i] | 0x20) : b[i])) return false;
+  return true;
+}
 
 constexpr wchar_t kCannotOpen[] = L"ファイルを開けません。";
 
@@ -66,8 +74,14 @@ std::vector<std::wstring> ShownPieces(std::wstring_view s) {
   return pieces;
 }
 
-std::wstring Shown(std::wstring_view s, size_t max, size_t head, size_t tail) {
+// s as the question shows it: whole up to max characters, else its head and
+// its tail. keepLast code points at the end are always kept whole.
+std::wstring Shown(std::wstring_view s, size_t max, size_t head, size_t tail, size_t keepLast = 0) {
   const std::vector<std::wstring> pieces = ShownPieces(s);
+  size_t kept = 0;
+  for (size_t k = pieces.size() - std::min(keepLast, pieces.size()); k < pieces.size(); ++k) kept += pieces[k].size();
+  tail = std::max(tail, kept);
+  max = std::max(max, head + tail);
   size_t total = 0;
   for (const std::wstring& p : pieces) total += p.size();
   std::wstring out;
@@ -110,9 +124,18 @@ std::wstring_view OpenFailureMessage(std::int64_t code) {
   return kCannotOpen;
 }
 
-std::wstring OpenQuestionText(std::wstring_view target) {
+std::wstring OpenQuestionText(std::wstring_view target, std::wstring_view localPath) {
   std::wstring lines;
+  std::wstring lead = L"リンク先はWebページのアドレスではありません。\n"
+                      L"プログラムやファイルが開かれることがあります。開きますか？\n\n";
   const size_t scheme = SchemeLength(target);
+  if (!localPath.empty()) {
+    // What the shell opens: the name in full, and the path up to it.
+    const std::wstring_view name = LastComponent(localPath);
+    lines += L"名前: " + Shown(name, kShownMax, kShownHead, kShownTail, name.size()) + L"\n";
+    lines += L"ファイル: " + Shown(localPath, kShownMax, kShownHead, kShownTail, name.size() + 1) + L"\n";
+    return lead + lines + L"リンク先: " + Shown(target, kShownMax, kShownHead, kShownTail);
+  }
   std::wstring_view path = target;
   std::wstring_view host;
   if (scheme > 0 && target.substr(scheme + 1, 2) == L"//") {
@@ -120,6 +143,25 @@ std::wstring OpenQuestionText(std::wstring_view target) {
     const size_t end = std::min(target.find_first_of(L"/\\?#", start), target.size());
     host = target.substr(start, end - start);
     path = target.substr(end);
+  }
+  const size_t at = host.rfind(L'@');
+  if (at != std::wstring_view::npos) {
+    // "http://bank.example@evil.example/" opens evil.example.
+    std::wstring_view real = host.substr(at + 1);
+    real = real.substr(0, (!real.empty() && real.front() == L'[') ? real.find(L']') + 1 : real.find(L':'));
+    lead = L"リンク先のアドレスは「@」の前に別の名前を含んでいます。\n"
+           L"開かれるのは「@」の後のホストです。開きますか？\n\n";
+    lines += L"ホスト: " + Shown(real, kLineMax, kLineHead, kLineTail) + L"\n";
+    lines += L"「@」の前（ホストではありません）: " + Shown(host.substr(0, at), kLineMax, kLineHead, kLineTail) + L"\n";
+    return lead + lines + L"リンク先: " + Shown(target, kShownMax, kShownHead, kShownTail);
+  }
+  if (scheme == 6 && EqualsIgnoringCase(target.substr(0, 7), L"mailto:")) {
+    // A mail address that is not a plain one asks for a file or holds a path.
+    lead = L"リンク先はメールの宛先だけではありません（ファイルの添付やパスを含みます）。\n"
+           L"メールのプログラムにファイルが渡されることがあります。開きますか？\n\n";
+    const size_t question = target.find(L'?');
+    if (question != std::wstring_view::npos)
+      lines += L"指定: " + Shown(target.substr(question + 1), kLineMax, kLineHead, kLineTail) + L"\n";
   }
   const bool hasSeparator = path.find_first_of(L"\\/") != std::wstring_view::npos;
   const std::wstring_view name = LastComponent(path);
@@ -130,9 +172,53 @@ std::wstring OpenQuestionText(std::wstring_view target) {
              L"\n";
   else if (scheme > 0 && lines.empty())
     lines += L"スキーム: " + Shown(target.substr(0, scheme), kLineMax, kLineHead, kLineTail) + L"\n";
-  return L"リンク先はWebページのアドレスではありません。\n"
-         L"プログラムやファイルが開かれることがあります。開きますか？\n\n" +
-         lines + L"リンク先: " + Shown(target, kShownMax, kShownHead, kShownTail);
+  return lead + lines + L"リンク先: " + Shown(target, kShownMax, kShownHead, kShownTail);
+}
+
+bool IsFileUrl(std::wstring_view target) {
+  return SchemeLength(target) == 4 && EqualsIgnoringCase(target.substr(0, 5), L"file:");
+}
+
+bool HasControlCharacter(std::wstring_view path) {
+  return std::any_of(path.begin(), path.end(), [](wchar_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); });
+}
+
+bool FileUrlHidesControl(std::wstring_view target) {
+  if (HasControlCharacter(target)) return true;
+  for (size_t i = 0; i + 2 < target.size(); ++i) {
+    if (target[i] != L'%' || !IsHexDigit(target[i + 1]) || !IsHexDigit(target[i + 2])) continue;
+    const int byte = HexValue(target[i + 1]) * 16 + HexValue(target[i + 2]);
+    if (byte < 0x20 || byte == 0x7F) return true;
+    // A C1 control written as UTF-8.
+    if (byte == 0xC2 && i + 5 < target.size() && target[i + 3] == L'%' && IsHexDigit(target[i + 4]) &&
+        IsHexDigit(target[i + 5])) {
+      const int next = HexValue(target[i + 4]) * 16 + HexValue(target[i + 5]);
+      if (next >= 0x80 && next <= 0x9F) return true;
+    }
+  }
+  return false;
+}
+
+std::wstring FileUrlRefusedText(std::wstring_view target) {
+  return L"リンク先のファイルURLには制御文字（%00 など）が含まれています。\n"
+         L"表示と違うファイルが開かれるおそれがあるため、開きません。\n\n"
+         L"リンク先: " +
+         Shown(target, kShownMax, kShownHead, kShownTail);
+}
+
+std::wstring_view BareSchemeOf(std::wstring_view target) {
+  const size_t scheme = SchemeLength(target);
+  if (scheme == 0) return {};
+  // The shell reads these itself, without a registered class: "file:calc"
+  // is a program on the search path, "shell:" a namespace that starts apps.
+  for (const wchar_t* own : {L"file", L"shell"})
+    if (EqualsIgnoringCase(target.substr(0, scheme), own)) return {};
+  const std::wstring_view rest = target.substr(scheme + 1);
+  for (size_t i = 0; i < rest.size();) {
+    const char32_t c = NextCodePoint(rest, i);
+    if (c == U'/' || c == U'\\' || c == U'%' || c == U' ' || c == U'"' || IsInvisibleOrFormat(c)) return {};
+  }
+  return target.substr(0, scheme);
 }
 
 }  // namespace vorpa

@@ -5,6 +5,8 @@
 #include <shlwapi.h>
 #include <urlmon.h>
 
+#include <algorithm>
+#include <cwchar>
 #include <string>
 
 #include "app/Messages.h"
@@ -49,6 +51,50 @@ INT_PTR CodeFromLastError(DWORD error) {
     default:
       return -1;
   }
+}
+
+// A function of a DLL of the system folder, loaded from there: urlmon is no
+// KnownDLL, and a name looked up by the loader would be searched for beside
+// the program first.
+FARPROC SystemFunction(const wchar_t* dll, const char* name) {
+  HMODULE module = LoadLibraryExW(dll, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (!module) {  // a Windows 7 without the search flags: the full path then
+    wchar_t system[MAX_PATH];
+    const UINT n = GetSystemDirectoryW(system, MAX_PATH);
+    if (n > 0 && n < MAX_PATH) module = LoadLibraryW((std::wstring(system, n) + L"\\" + dll).c_str());
+  }
+  return module ? GetProcAddress(module, name) : nullptr;
+}
+
+// The local path that the shell makes of a "file:" URL before it opens it
+// (its own conversion, the one ShellExecute calls), in full form: "." and
+// ".." folded away as the file system folds them. Empty when the shell
+// cannot convert it.
+std::wstring ShellLocalPath(const std::wstring& url) {
+  using PathCreateFromUrlFn = HRESULT(WINAPI*)(PCWSTR, PWSTR, DWORD*, DWORD);
+  static const auto convert =
+      reinterpret_cast<PathCreateFromUrlFn>(reinterpret_cast<void*>(SystemFunction(L"shlwapi.dll", "PathCreateFromUrlW")));
+  if (!convert) return {};
+  std::wstring path(32768, L'\0');
+  DWORD size = static_cast<DWORD>(path.size());
+  if (FAILED(convert(url.c_str(), path.data(), &size, 0))) return {};
+  path.resize(std::min<size_t>(size, path.size()));
+  path.resize(wcsnlen(path.c_str(), path.size()));
+  if (path.empty() || HasControlCharacter(path)) return path;
+  std::wstring full(32768, L'\0');
+  const DWORD n = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+  if (n == 0 || n >= full.size()) return path;
+  full.resize(n);
+  return full;
+}
+
+// True when no class of that name is registered: the shell then has no
+// program for the scheme.
+bool SchemeHasNoAssociation(std::wstring_view scheme) {
+  HKEY key = nullptr;
+  const LSTATUS status = RegOpenKeyExW(HKEY_CLASSES_ROOT, std::wstring(scheme).c_str(), 0, KEY_QUERY_VALUE, &key);
+  if (status == ERROR_SUCCESS) RegCloseKey(key);
+  return status == ERROR_FILE_NOT_FOUND;
 }
 
 bool EqualsIgnoringCase(std::wstring_view a, std::wstring_view b) {
@@ -96,16 +142,8 @@ bool ShellParsesAsWebAddress(const std::wstring& target, std::wstring_view schem
   // program before the DLL search is restricted, so it comes from the system
   // folder, once.
   using CreateUriFn = HRESULT(WINAPI*)(LPCWSTR, DWORD, DWORD_PTR, IUri**);
-  static const CreateUriFn createUri = [] {
-    HMODULE urlmon = LoadLibraryExW(L"urlmon.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (!urlmon) {  // a Windows 7 without the search flags: the full path then
-      wchar_t system[MAX_PATH];
-      const UINT n = GetSystemDirectoryW(system, MAX_PATH);
-      if (n > 0 && n < MAX_PATH) urlmon = LoadLibraryW((std::wstring(system, n) + L"\\urlmon.dll").c_str());
-    }
-    return urlmon ? reinterpret_cast<CreateUriFn>(reinterpret_cast<void*>(GetProcAddress(urlmon, "CreateUri")))
-                  : nullptr;
-  }();
+  static const auto createUri =
+      reinterpret_cast<CreateUriFn>(reinterpret_cast<void*>(SystemFunction(L"urlmon.dll", "CreateUri")));
   IUri* uri = nullptr;
   if (!createUri || FAILED(createUri(target.c_str(), Uri_CREATE_NO_DECODE_EXTRA_INFO, 0, &uri)) || !uri)
     return false;
@@ -154,8 +192,24 @@ void frmMain::OpenUrl(std::optional<size_t> item) {
   const HWND owner = hwnd_;
   const std::optional<WebAddressParts> web = ParseWebAddress(target);
   const bool isWeb = web && ShellParsesAsWebAddress(target, web->scheme, web->host);
+  // Nothing can run for an empty target or a bare scheme that no program is
+  // registered for: the shell's answer alone is shown.
+  const std::wstring_view bareScheme = BareSchemeOf(target);
+  const bool nothingToRun = target.empty() || (!bareScheme.empty() && SchemeHasNoAssociation(bareScheme));
   // A message box runs a message loop; nothing below reads the rows again.
-  if (!isWeb && ShowMessage(owner, OpenQuestionText(target), MB_YESNO | MB_DEFBUTTON2) != IDYES) return;
+  if (!isWeb && !nothingToRun) {
+    std::wstring localPath;
+    if (IsFileUrl(target)) {
+      // The shell opens the path it decodes, which ends at a %00 that the
+      // URL's text runs past.
+      localPath = ShellLocalPath(target);
+      if (FileUrlHidesControl(target) || HasControlCharacter(localPath)) {
+        ShowMessage(owner, FileUrlRefusedText(target));
+        return;
+      }
+    }
+    if (ShowMessage(owner, OpenQuestionText(target, localPath), MB_YESNO | MB_DEFBUTTON2) != IDYES) return;
+  }
   const INT_PTR result = ShellOpen(owner, target, folder, isWeb ? std::wstring(web->scheme) : std::wstring());
   if (ShellOpenSucceeded(result)) return;
   // The table speaks of 32-bit codes; wider values are other failures.

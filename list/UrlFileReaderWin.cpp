@@ -1,5 +1,6 @@
 // The shortcut reader on Windows.
 #include <windows.h>
+#include <commdlg.h>
 
 #include <string>
 

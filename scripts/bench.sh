@@ -35,5 +35,5 @@ done
 for t in $(targets "$win"); do
   cmake --build "$win" --target "$t" >/dev/null
   echo "== $t (Wine, $VORPA_WIN_ARCH)"
-  (cd "$win" && xvfb-run -a "$WINE" "./$t.exe")
+  (cd "$win" && T="$t" xvfb-run -a bash -c '"$WINE" "./$T.exe"; rc=$?; "$WINESERVER" -k 2>/dev/null; "$WINESERVER" -w; exit $rc')
 done

@@ -51,5 +51,7 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   for _ in $(seq 1 20); do kill -0 $pid 2>/dev/null || break; sleep 0.5; done
   kill -0 $pid 2>/dev/null && { echo "closing by force" >&2; "$WINESERVER" -k; }
   wait $pid 2>/dev/null || true
+  # Wine'"'"'s desktop process ends while the display is still there.
+  "$WINESERVER" -k 2>/dev/null; "$WINESERVER" -w
 '
 echo "Screenshot: $shot"

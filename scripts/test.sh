@@ -48,8 +48,12 @@ vorpa_wine_prefix
 echo "== One shortcut corpus through the native tool and the Windows tool under Wine"
 /usr/bin/python3 "$VORPA_ROOT/tests/cli/check_corpus.py" "$VORPA_BUILD/native-release/vorpa-list" \
   "$VORPA_BUILD/win-$VORPA_WIN_ARCH/vorpa-list.exe" "$WINE" 2>&1 | tee "$logs/corpus.txt" || status=1
+# Wine's own processes (the desktop window among them) outlive the tests;
+# they are ended while the display is still there, or each would report its
+# lost X connection when xvfb-run stops the server.
 (cd "$VORPA_BUILD/win-$VORPA_WIN_ARCH" &&
-  xvfb-run -a -s "-screen 0 1280x1024x24" "$WINE" ./vorpa_wintests.exe --gtest_brief=1) \
+  xvfb-run -a -s "-screen 0 1280x1024x24" bash -c \
+    '"$WINE" ./vorpa_wintests.exe --gtest_brief=1; rc=$?; "$WINESERVER" -k 2>/dev/null; "$WINESERVER" -w; exit $rc') \
   2>&1 | tee "$logs/wine.txt" || status=1
 echo "== vorpa-list --check against local servers, natively and under Wine"
 (cd "$VORPA_BUILD/win-$VORPA_WIN_ARCH" && /usr/bin/python3 "$VORPA_ROOT/tests/cli/check_links.py" \

@@ -170,7 +170,76 @@ def html_is_a_bookmark_tree_of_the_folders():
     assert text.startswith("<!DOCTYPE NETSCAPE-Bookmark-file-1>")
     tree = BookmarkTree()
     tree.feed(text)
-    assert sorted(tree.found) == sorted((n, u, f) for n, u, f in ROWS), tree.found
+    # A '"' in the URL and a non-ASCII host are no web addresses: text, no link.
+    links = [(n, u, f) for n, u, f in ROWS if n not in ("quote", "ホーム")]
+    assert sorted(tree.found) == sorted(links), tree.found
+    assert "<DT>quote\n" in text and "<DD>http://x.example/&quot;q&quot;\n" in text, text
+
+
+@check
+def only_web_addresses_become_links_and_tsv_keeps_no_formula():
+    tree = os.path.join(WORK, "targets")
+    targets = {
+        "js": "javascript:alert(document.cookie)", "data": "data:text/html,<script>x</script>",
+        "file": "file:///C:/Windows/System32/calc.exe", "unc": "\\\\attacker\\share\\run.exe",
+        "prog": "C:\\Windows\\System32\\cmd.exe", "userinfo": "http://bank.example@evil.example/",
+        "web": "https://ok.example/", "mail": "mailto:a@example.com",
+    }
+    for n, u in targets.items():
+        shortcut(os.path.join(tree, n + ".url"), u)
+    shortcut(os.path.join(tree, "nourl.url"), "", "")
+    with open(os.path.join(tree, "nourl.url"), "wb") as f:
+        f.write(b"[InternetShortcut]\r\n")
+    for n, u in {"=cmd": "=1+1", "+plus": "+1", "-minus": "-1", "@at": "@SUM(1)"}.items():
+        shortcut(os.path.join(tree, n + ".url"), u)
+    text = run("--format", "html", tree, check_rc=0).stdout.decode("utf-8")
+    marks = BookmarkTree()
+    marks.feed(text)
+    assert sorted(n for n, _, _ in marks.found) == ["mail", "web"], marks.found
+    assert "<DT>js\n" in text and "<DD>javascript:alert(document.cookie)\n" in text, text
+    assert "<DT>nourl\n" in text and "<DT>nourl\n<DD>" not in text.replace("    ", ""), text
+    rows = list(csv.reader(io.StringIO(run("--format", "tsv", tree, check_rc=0).stdout.decode("utf-8"), newline=""),
+                           delimiter="\t"))
+    got = {r[0]: r[1] for r in rows[1:]}
+    assert got["'=cmd"] == "'=1+1" and got["'+plus"] == "'+1" and got["'-minus"] == "'-1" and got["'@at"] == "'@SUM(1)", got
+    assert got["web"] == "https://ok.example/" and got["nourl"] == "", got
+
+
+@check
+def stderr_shows_control_characters_in_names_escaped():
+    tree = os.path.join(WORK, "controls")
+    names = ["\x1b[2K\r\x1b[1Aerase", "rlo\u202etxt.exe", "osc\x1b]0;title\x07", "csi\u009b2J"]
+    for n in names:
+        shortcut(os.path.join(tree, n + ".url"), "file://attacker/share/run.exe")
+    os.mkfifo(os.path.join(tree, "fifo\x1b[31m.url"))
+    p = run("--audit", "--format", "json", tree, check_rc=1)
+    err = p.stderr.decode("utf-8")
+    assert not any(c in err for c in "\x1b\r\x07\u202e\u009b"), repr(err)
+    for shown in ["\\x1B[2K\\x0D\\x1B[1Aerase.url", "rlo\\u202Etxt.exe.url", "osc\\x1B]0;title\\x07.url",
+                  "csi\\x9B2J.url", "fifo\\x1B[31m.url"]:
+        assert shown in err, (shown, err)
+    # The rows themselves keep the names as they are.
+    assert sorted(d["name"] for d in json.loads(p.stdout)) == sorted(names + ["fifo\x1b[31m"])
+
+
+@check
+def duplicates_leave_out_rows_without_url_and_cp932_says_when_it_cannot():
+    tree = os.path.join(WORK, "nourl-dups")
+    for n in ("e1", "e2", "e3"):
+        os.makedirs(tree, exist_ok=True)
+        with open(os.path.join(tree, n + ".url"), "wb") as f:
+            f.write(b"[InternetShortcut]\r\n")
+    shortcut(os.path.join(tree, "d1.url"), "https://d.example/")
+    shortcut(os.path.join(tree, "d2.url"), "https://d.example")
+    dup = json.loads(run("--duplicates", "--format", "json", tree, check_rc=0).stdout)
+    assert [(d["name"], d["group"]) for d in dup] == [("d1", 1), ("d2", 1)], dup
+    p = run("--encoding", "cp932", tree, check_rc=0)
+    assert p.stderr == b"", p.stderr
+    with open(os.path.join(tree, "한국.url"), "wb") as f:
+        f.write(b"[InternetShortcut]\r\nURL=https://k.example/\r\n")
+    p = run("--encoding", "cp932", tree, check_rc=0)
+    assert p.stdout.startswith(b"\xef\xbb\xbf") and b"code page 932" in p.stderr and b"UTF-8" in p.stderr, p.stderr
+    assert run("-q", "--encoding", "cp932", tree, check_rc=0).stderr == b""
 
 
 @check

@@ -1,7 +1,9 @@
 // The About box: its texts come from the version block of the module that
 // shows it, as the system itself reads that block, and each fits its label.
+#include <cmath>
 #include <vector>
 
+#include "app/Twips.h"
 #include "app/frmAbout.h"
 #include "app/resource.h"
 #include "tests/win/WinTestSupport.h"
@@ -158,5 +160,77 @@ TEST_F(MainWindowTest, AboutBoxShowsTheVersionBlockInFullAndClosesWithEnterOrEsc
           << l.have.cx << " x " << l.have.cy;
     }
     EXPECT_TRUE(IsWindowEnabled(form().hwnd()));
+  }
+}
+
+// At 100 % to 200 % scaling every label holds its text, measured in the
+// fonts made for that DPI, and stays inside the box.
+TEST(AboutBox, EveryLabelHoldsItsTextAtEachScaling) {
+  const frmAbout::Texts texts = frmAbout::LoadTexts(GetModuleHandleW(nullptr));
+  ASSERT_FALSE(texts.disclaimer.empty());
+  const struct {
+    int id;
+    const std::wstring& text;
+    bool title;
+  } labels[] = {{IDC_LBLTITLE, texts.title, true},
+                {IDC_LBLVERSION, texts.version, false},
+                {IDC_LBLDESCRIPTION, texts.description, false},
+                {IDC_LBLDISCLAIMER, texts.disclaimer, false}};
+  HDC dc = GetDC(nullptr);
+  for (int dpi : {96, 120, 144, 168, 192}) {
+    frmAbout::Fonts fonts = frmAbout::CreateFonts(dpi);
+    SIZE client{};
+    const std::vector<frmAbout::Placement> placed = frmAbout::LayOut(texts, fonts, dpi, client);
+    for (const auto& label : labels) {
+      RECT have{};
+      for (const frmAbout::Placement& p : placed)
+        if (p.id == label.id) have = p.rect;
+      const HGDIOBJ old = SelectObject(dc, label.title ? fonts.title : fonts.label);
+      RECT need{0, 0, have.right - have.left, 0};
+      DrawTextW(dc, label.text.c_str(), -1, &need, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS);
+      SelectObject(dc, old);
+      EXPECT_TRUE(need.right <= have.right - have.left && need.bottom <= have.bottom - have.top)
+          << dpi << " DPI: " << testing::PrintToString(label.text) << " needs " << need.right << " x " << need.bottom
+          << " pixels, has " << have.right - have.left << " x " << have.bottom - have.top;
+      EXPECT_TRUE(have.left >= 0 && have.top >= 0 && have.right <= client.cx && have.bottom <= client.cy) << dpi;
+    }
+    // The box keeps its design size where the texts allow.
+    EXPECT_GE(client.cx, MulDiv(4680, dpi, 1440));
+    EXPECT_GE(client.cy, MulDiv(2250, dpi, 1440));
+    frmAbout::DeleteFonts(fonts);
+  }
+  ReleaseDC(nullptr, dc);
+}
+
+// Moved to a monitor with other scaling, the main window takes the size the
+// system suggests and lays its list out in the twips of the new DPI, and the
+// columns keep their share.
+TEST_F(MainWindowTest, FollowsTheDpiOfItsMonitor) {
+  const int before = vorpa::ScreenDpi();
+  const int column = HeaderWidth(1);
+  for (int dpi : {144, before}) {
+    RECT suggested{10, 20, 10 + MulDiv(800, dpi, 96), 20 + MulDiv(500, dpi, 96)};
+    SendMessageW(form().hwnd(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    RECT window{};
+    GetWindowRect(form().hwnd(), &window);
+    EXPECT_EQ(window.right - window.left, suggested.right - suggested.left) << dpi;
+    RECT client{};
+    GetClientRect(form().hwnd(), &client);
+    RECT r{};
+    GetWindowRect(list(), &r);
+    MapWindowPoints(nullptr, form().hwnd(), reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_EQ(r.left, MulDiv(90, dpi, 1440)) << dpi;
+    EXPECT_EQ(r.right - r.left, static_cast<int>(std::lround((client.right * 1440.0 / dpi - 180) * dpi / 1440.0)))
+        << dpi;
+    EXPECT_NEAR(HeaderWidth(1), MulDiv(column, dpi, before), 1) << dpi;
+    // The list's font is one for the new DPI.
+    HFONT font = reinterpret_cast<HFONT>(SendMessageW(list(), WM_GETFONT, 0, 0));
+    LOGFONTW lf{};
+    LOGFONTW system{};
+    SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof system, &system, 0);
+    if (dpi != before || font) {
+      ASSERT_TRUE(font && GetObjectW(font, sizeof lf, &lf)) << dpi;
+      EXPECT_EQ(lf.lfHeight, MulDiv(system.lfHeight, dpi, before)) << dpi;
+    }
   }
 }

@@ -13,6 +13,7 @@
 
 #include "app/resource.h"
 #include "filefolder/clsFileFolder.h"
+#include "tests/win/ScanTestSupport.h"
 #include "tests/win/WinTestSupport.h"
 
 using namespace vorpa;
@@ -407,4 +408,53 @@ TEST_F(DropTest, DropDuringAReadAheadWalkIsRefusedAndTheWalkKeepsItsOrder) {
 
   DragAndDrop(second.data);
   EXPECT_EQ(Rows(), (std::vector<std::wstring>{L"http://x/|" + other.str()}));
+}
+
+// The rows appear as they come: before paths 20 and 40 of 45, and at no
+// other step, messages run with the rows added so far on the list.
+TEST_F(DropTest, MessagesRunBeforePaths20And40Only) {
+  TempDir dir;
+  std::vector<std::wstring> paths;
+  for (int i = 1; i <= 45; ++i) {
+    const fs::path file = dir.path() / (L"s" + std::to_wstring(100 + i) + L".url");
+    WriteShortcut(file, "http://example.com/" + std::to_string(i));
+    paths.push_back(file.wstring());
+  }
+  std::vector<size_t> seen;
+  std::vector<int> shown;
+  Held d(DragData::Files(paths));
+  {
+    PumpObserver observer([&] {
+      // Steps before and after the drop see no row or all of them.
+      const size_t n = form().rows.size();
+      if (n == 0 || n == paths.size() || (!seen.empty() && seen.back() == n)) return;
+      seen.push_back(n);
+      shown.push_back(ItemCount());
+    });
+    DragAndDrop(d.data);
+  }
+  EXPECT_EQ(seen, (std::vector<size_t>{19, 39}));
+  EXPECT_EQ(shown, (std::vector<int>{19, 39}));
+  EXPECT_EQ(ItemCount(), 45);
+}
+
+TEST_F(DropTest, DriveRootHoldingAVisibleFileAddsNothingAndOneOfFoldersIsWalked) {
+  SendMessageW(form().hwnd(), WM_COMMAND, IDM_SUBFOLDER1, 0);
+  {
+    TempDir withFile;
+    WriteShortcut(withFile.path() / L"e.url", "http://e.example/");
+    WriteShortcut(withFile.path() / L"sub" / L"f.url", "http://f.example/");
+    MappedDrive drive(withFile.str());
+    ASSERT_FALSE(drive.root().empty()) << "no drive letter could be mapped";
+    Drop({drive.root()});
+    EXPECT_EQ(ItemCount(), 0);
+  }
+  // One drive at a time: a second link made beside the first would land
+  // inside it.
+  TempDir onlyFolders;
+  WriteShortcut(onlyFolders.path() / L"sub" / L"g.url", "http://g.example/");
+  MappedDrive drive(onlyFolders.str());
+  ASSERT_FALSE(drive.root().empty()) << "no drive letter could be mapped";
+  Drop({drive.root()});
+  EXPECT_EQ(Rows(), (std::vector<std::wstring>{L"http://g.example/|sub"}));
 }

@@ -28,11 +28,11 @@ struct Row {
 };
 
 // The name the platform's title function gives, which column 1 passes
-// through; the file's name without ".url" where the function refuses it.
+// through.
 std::wstring ShownName(const fs::path& file) {
   wchar_t title[1024] = {};
   if (GetFileTitleW(file.c_str(), title, 1024) == 0 && title[0]) return title;
-  return file.stem().wstring();
+  return L"(refused) " + file.filename().wstring();
 }
 
 class FolderScanTest : public MainWindowTest {
@@ -186,6 +186,30 @@ TEST_F(FolderScanTest, PumpRunsBeforeEntries0And20And40Only) {
   EXPECT_EQ(ItemCount(), 45);
 }
 
+// What the list shows as its pointer when the system asks.
+HCURSOR PointerShownBy(HWND window) {
+  SetCursor(LoadCursorW(nullptr, IDC_IBEAM));
+  SendMessageW(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  return GetCursor();
+}
+
+TEST_F(FolderScanTest, HourglassShowsWhileTheOpenWalks) {
+  TempDir dir;
+  MakeManyShortcuts(dir.path(), 25);
+  const HCURSOR wait = LoadCursorW(nullptr, IDC_WAIT);
+  std::vector<bool> waiting;
+  {
+    PumpObserver observer([&] {
+      if (form().rows.size() > 0) waiting.push_back(PointerShownBy(list()) == wait && PointerShownBy(form().hwnd()) == wait);
+    });
+    form().OpenFolder(dir.str());
+  }
+  ASSERT_FALSE(waiting.empty());
+  EXPECT_EQ(waiting, std::vector<bool>(waiting.size(), true));
+  EXPECT_NE(PointerShownBy(list()), wait);
+  EXPECT_NE(PointerShownBy(form().hwnd()), wait);
+}
+
 TEST_F(FolderScanTest, HiddenShortcutGetsTheFolderOfItsVisibleNeighbour) {
   TempDir dir;
   const fs::path hidden = dir.path() / L"sub" / L".hidden.url";
@@ -205,14 +229,23 @@ TEST_F(FolderScanTest, HiddenShortcutGetsTheFolderOfItsVisibleNeighbour) {
   EXPECT_EQ(SortedRows()[0].url, L"http://hidden.example/");
 }
 
-TEST_F(FolderScanTest, NameTheTitleFunctionRefusesShowsTheFileName) {
+TEST_F(FolderScanTest, NameTheTitleFunctionRefusesIsShownLikeItsNeighbours) {
   TempDir dir;
   WriteShortcut(dir.path() / L"[news] site.url", L"http://news.example/");
   WriteShortcut(dir.path() / L"x]y.URL", L"http://xy.example/");
+  WriteShortcut(dir.path() / L"plain.url", L"http://plain.example/");
+  WriteShortcut(dir.path() / L"other.URL", L"http://other.example/");
   form().OpenFolder(dir.str());
-  EXPECT_EQ(SortedRows(), Sorted({{ShownName(dir.path() / L"[news] site.url"), L"http://news.example/", L""},
-                                  {ShownName(dir.path() / L"x]y.URL"), L"http://xy.example/", L""}}));
-  for (const Row& row : Rows()) EXPECT_FALSE(row.name.empty());
+  // The neighbours' names, as the title function gives them, tell whether
+  // the extension shows.
+  const std::wstring plain = ShownName(dir.path() / L"plain.url");
+  const std::wstring other = ShownName(dir.path() / L"other.URL");
+  ASSERT_EQ(plain.substr(0, 5), L"plain");
+  ASSERT_EQ(other.substr(0, 5), L"other");
+  EXPECT_EQ(SortedRows(), Sorted({{L"[news] site" + plain.substr(5), L"http://news.example/", L""},
+                                  {L"x]y" + other.substr(5), L"http://xy.example/", L""},
+                                  {plain, L"http://plain.example/", L""},
+                                  {other, L"http://other.example/", L""}}));
 }
 
 TEST_F(FolderScanTest, NamesAndUrlsOutsideTheAnsiCodePage) {

@@ -401,3 +401,12 @@ TEST(Program, ClosingTheWindowEndsTheProgramWithCodeZero) {
   CloseHandle(pi.hThread);
   CloseHandle(pi.hProcess);
 }
+
+TEST_F(MainWindowTest, ListHasANameForScreenReaders) {
+  // A screen reader names a list by its window text (the standard
+  // accessible object answers its name with it; Wine's oleacc has no object
+  // for a list view to ask).
+  wchar_t text[64] = {};
+  SendMessageW(list(), WM_GETTEXT, 64, reinterpret_cast<LPARAM>(text));
+  EXPECT_STREQ(text, L"URL一覧");
+}

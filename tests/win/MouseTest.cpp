@@ -203,3 +203,39 @@ TEST_F(MouseTest, DoubleClickThatWobblesOpensTheRowAndFreesThePointer) {
   EXPECT_EQ(ViewSelectedCount(), 1);
   EXPECT_EQ(Order(), L"1,2,3");
 }
+
+TEST_F(MouseTest, DoubleClickRightOfTheLastColumnOpensThatRow) {
+  FillRows(form(), 3, L"http://example.test/");
+  std::vector<std::wstring> opened;
+  struct Restore {
+    ShellOpenFunction previous;
+    ~Restore() { SetShellOpenHook(std::move(previous)); }
+  } restore{SetShellOpenHook([&](HWND, const std::wstring& target, const std::wstring&, const std::wstring&) {
+    opened.push_back(target);
+    return INT_PTR{42};
+  })};
+  // A window wider than its columns: the rows end well before the list does.
+  MoveWindow(form().hwnd(), 0, 0, 1260, 500, TRUE);
+  Settle(form());
+  RECT client{};
+  GetClientRect(list(), &client);
+  RECT last{};
+  last.top = 2;
+  last.left = LVIR_BOUNDS;
+  SendMessageW(list(), LVM_GETSUBITEMRECT, 1, reinterpret_cast<LPARAM>(&last));
+  ASSERT_GT(client.right - last.right, 100) << "the list is not wider than its columns";
+  const POINT beyond{(last.right + client.right) / 2, CellPoint(list(), 1, 0).y};
+  LVHITTESTINFO hit{};
+  hit.pt = beyond;
+  ASSERT_EQ(SendMessageW(list(), LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)), -1)
+      << "a hit test at the pointer finds no row there";
+
+  ASSERT_TRUE(BringToFront(form()));
+  ASSERT_TRUE(PointerTo(form(), ScreenPoint(list(), beyond)));
+  for (DWORD flags : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}) {
+    SendMouse(flags);
+    Settle(form());
+  }
+  EXPECT_TRUE(RunLoopUntil(form(), [&] { return !opened.empty(); }));
+  EXPECT_EQ(opened, std::vector<std::wstring>{L"http://example.test/2"});
+}
