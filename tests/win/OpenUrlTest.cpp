@@ -499,10 +499,13 @@ TEST_F(OpenUrlTest, FileUrlAsksAboutThePathTheShellOpensAndRefusesAHiddenControl
   const Probe renamed(dir.path() / L"sec" / L"report.pdf.exe");
   std::wstring base = L"file:///" + dir.path().wstring();
   std::replace(base.begin(), base.end(), L'\\', L'/');
-  std::wstring climb;
-  // Long enough that the URL's text is cut in the question, short enough
-  // that the decoded path stays within MAX_PATH, which the shell refuses.
-  for (int i = 0; i < 40; ++i) climb += L"%78%2F%2E%2E%2F";
+  // "x/../" again and again: the decoded path must stay below MAX_PATH,
+  // past which the shell refuses it, wherever the test runs; the %00 case
+  // takes a run long enough to be cut in the question.
+  std::wstring climb, longClimb;
+  const size_t fits = (MAX_PATH - 40 - std::min<size_t>(dir.path().wstring().size(), MAX_PATH - 60)) / 5;
+  for (size_t i = 0; i < fits; ++i) climb += L"%78%2F%2E%2E%2F";
+  for (int i = 0; i < 300; ++i) longClimb += L"%78%2F%2E%2E%2F";
   std::wstring slashRooted = L"file:/" + dir.path().wstring() + L"/sec/evil.exe/.";
   std::replace(slashRooted.begin(), slashRooted.end(), L'\\', L'/');
   const struct {
@@ -510,7 +513,7 @@ TEST_F(OpenUrlTest, FileUrlAsksAboutThePathTheShellOpensAndRefusesAHiddenControl
     const Probe* runs;  // nullptr: refused outright
   } table[] = {
       {base + L"/sec/evil.exe%00/report.pdf", nullptr},
-      {base + L"/sec/" + climb + L"evil.exe%00/report.pdf", nullptr},
+      {base + L"/sec/" + longClimb + L"evil.exe%00/report.pdf", nullptr},
       {base + L"/sec/evil.exe%0A.pdf", nullptr},
       {base + L"/sec/report.pdf%2E%65%78%65", &renamed},
       {base + L"/docs/report.pdf%2F..%2F..%2Fsec%2Fevil.exe", &evil},
