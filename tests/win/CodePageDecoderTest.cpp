@@ -75,8 +75,8 @@ void CheckEveryShortInput(Comparison& compare) {
 
 // Random strings of 1 to 16 bytes, most drawn from the bytes where the rules
 // of the code page turn.
-void CheckRandomInputs(Comparison& compare, std::string_view interesting, unsigned seed) {
-  std::mt19937 random(seed);
+void CheckRandomInputs(Comparison& compare, std::string_view interesting, unsigned start) {
+  std::mt19937 random(start);
   std::uniform_int_distribution<int> length(1, 16), byte(0, 255), pick(0, static_cast<int>(interesting.size()) - 1),
       coin(0, 3);
   std::string bytes;
