@@ -80,8 +80,8 @@ class frmMain {
   // After rows were removed or reordered: the control forgets its rows and
   // selection marks, takes the model's afresh, and keeps its top row.
   void ReloadList();
-  // Shows the model's selection marks. A selection of all rows or none is
-  // handed to the control in one message; any other is drawn from the model,
+  // Shows the model's selection marks. No selection is handed to the control
+  // in one message; any other, all rows included, is drawn from the model,
   // which the control then asks for each row's mark.
   void PushSelectionToView();
   // The list's width in twips, as the column widths are computed from it.

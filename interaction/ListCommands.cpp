@@ -28,6 +28,10 @@ void frmMain::lstView_KeyDown(int KeyCode, int Shift) {
       break;
     case kKeyA:
       if (!(Shift & kShiftCtrl)) break;
+      // The control lets go of its marks while they are still the model's,
+      // so that it forgets them row by row when they are few; then the model
+      // draws every mark.
+      SetMarksFromModel(true);
       rows.SelectAll();
       PushSelectionToView();
       break;

@@ -6,6 +6,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -30,6 +31,17 @@ class SelectionTest : public MainWindowTest {
     const POINT p = CellPoint(list(), RowNamed(name), 0);
     PostMessageW(list(), WM_LBUTTONUP, keys, At(p));
     SendMessageW(list(), WM_LBUTTONDOWN, MK_LBUTTON | keys, At(p));
+    Pump();
+  }
+  // A key pressed on the list with Ctrl held or not.
+  void Key(WPARAM key, bool ctrl) {
+    BYTE saved[256], state[256];
+    GetKeyboardState(saved);
+    std::copy(std::begin(saved), std::end(saved), std::begin(state));
+    state[VK_CONTROL] = ctrl ? 0x80 : 0;
+    SetKeyboardState(state);
+    SendMessageW(list(), WM_KEYDOWN, key, 1);
+    SetKeyboardState(saved);
     Pump();
   }
   // "name" for each row, with a '*' after it when the control marks it.
@@ -81,6 +93,41 @@ TEST_F(SelectionTest, SortKeepsTheMarksOnTheirRowsAndClicksBuildOnThem) {
     form().SortOrder = 1;  // the click sorts ascending
     form().lstView_ColumnClick(1);
     Pump();
+    c.after();
+    EXPECT_EQ(Shown(), c.shown) << c.what;
+    EXPECT_EQ(form().rows.SelectedCount(),
+              static_cast<size_t>(SendMessageW(list(), LVM_GETSELECTEDCOUNT, 0, 0)))
+        << c.what;
+  }
+}
+
+// Ctrl+A hands every mark to the model at once, whatever the control held
+// before; what the user does next still builds on all of them.
+TEST_F(SelectionTest, SelectAllByKeyThenClicksBuildOnIt) {
+  struct Case {
+    const char* what;
+    std::function<void()> before, after;
+    const wchar_t* shown;
+  };
+  const Case cases[] = {
+      {"none marked before", [] {}, [] {}, L"a* b* c* d* e* f*"},
+      {"Ctrl+click takes a row away", [this] { Click(L"a"); },
+       [this] { Click(L"b", MK_CONTROL); }, L"a* b c* d* e* f*"},
+      {"a click marks its row alone", [this] { Click(L"a"), Click(L"c", MK_CONTROL); }, [this] { Click(L"d"); },
+       L"a b c d* e f"},
+      {"a click on a marked row marks it alone", [this] { Click(L"e"); }, [this] { Click(L"c"); },
+       L"a b c* d e f"},
+      {"Escape clears", [this] { Click(L"b"); }, [this] { Key(VK_ESCAPE, false); }, L"a b c d e f"},
+      {"A alone changes nothing", [this] { Click(L"b"); }, [this] { Key('A', false); }, L"a* b* c* d* e* f*"},
+  };
+  for (const Case& c : cases) {
+    form().ClearList(L"");
+    for (const wchar_t* name : {L"a", L"b", L"c", L"d", L"e", L"f"}) form().rows.Append({name, L"u", L""});
+    form().RefreshList();
+    Pump();
+    c.before();
+    Key('A', true);
+    ASSERT_EQ(Shown(), L"a* b* c* d* e* f*") << c.what;
     c.after();
     EXPECT_EQ(Shown(), c.shown) << c.what;
     EXPECT_EQ(form().rows.SelectedCount(),
