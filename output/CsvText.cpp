@@ -1,5 +1,7 @@
 #include "output/CsvText.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -86,7 +88,10 @@ class CodePageTable {
     Entry& e = entries_[u];
     if (e.length == kUnknown) Learn(text[i], e);
     if (e.length == kUnusable) return false;
-    for (uint8_t k = 0; k < e.length; ++k) *out++ = e.bytes[k];
+    // Always three bytes, of which the length counts: the room reserved for
+    // a unit holds them, and a fixed copy needs no loop.
+    std::memcpy(out, e.bytes, 3);
+    out += e.length;
     return true;
   }
 
@@ -107,8 +112,8 @@ class CodePageTable {
   static constexpr uint8_t kUnknown = 0;
   static constexpr uint8_t kUnusable = 0xFF;
   struct Entry {
-    uint8_t length;  // 1 to 3, or one of the markers above
     char bytes[3];
+    uint8_t length;  // 1 to 3, or one of the markers above
   };
   void Learn(wchar_t c, Entry& e) {
     bool lossless = false;
@@ -180,6 +185,80 @@ class ChunkWriter {
 
 enum class Outcome { kWritten, kSinkRefused, kMisfit };
 
+bool IsAsciiToQuote(uint32_t c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; }
+
+enum class Plain { kWritten, kNeedsQuotes, kMisfit };
+
+// Eight units as eight bytes, when they are all ASCII at or above ','
+// (0x2C), which goes in as it is: nothing there is quoted. False, with nothing
+// written, otherwise. Tested a 64-bit word at a time, each unit a lane of it;
+// a lane below the bound shows as a clear top bit once the bound's distance
+// to 0x80 is added (no carry crosses lanes when all are ASCII).
+bool PutPlainAsciiBlock(const wchar_t* w, char* out) {
+  constexpr unsigned kLaneBits = 8 * sizeof(wchar_t);
+  static_assert(kLaneBits == 16 || kLaneBits == 32, "wchar_t is UTF-16 or UTF-32");
+  constexpr uint64_t kLanes = kLaneBits == 16 ? 0x0001000100010001u : 0x0000000100000001u;
+  constexpr uint64_t kAboveAscii = kLanes * (((uint64_t{1} << kLaneBits) - 1) & ~uint64_t{0x7F});
+  constexpr uint64_t kTopBits = kLanes * 0x80;
+  constexpr uint64_t kToBound = kLanes * (0x80 - 0x2D);
+  // Written out for each width: the compiler does not unroll such loops at
+  // the optimisation level used.
+  uint64_t x[4] = {};
+  std::memcpy(x, w, 8 * sizeof(wchar_t));
+  const uint64_t any = x[0] | x[1] | x[2] | x[3];
+  const uint64_t low = ~(x[0] + kToBound) | ~(x[1] + kToBound) |
+                       (kLaneBits == 32 ? ~(x[2] + kToBound) | ~(x[3] + kToBound) : 0);
+  if ((any & kAboveAscii) != 0 || (low & kTopBits) != 0) return false;
+  if constexpr (std::endian::native != std::endian::little) {
+    for (size_t k = 0; k < 8; ++k) out[k] = static_cast<char>(w[k]);
+    return true;
+  }
+  // Each lane's byte to its place; memory order is the low lanes first.
+  uint64_t bytes;
+  if constexpr (kLaneBits == 16) {
+    const auto four = [](uint64_t v) {
+      return (v & 0x7F) | ((v >> 8) & 0x7F00) | ((v >> 16) & 0x7F0000) | ((v >> 24) & 0x7F000000);
+    };
+    bytes = four(x[0]) | four(x[1]) << 32;
+  } else {
+    const auto two = [](uint64_t v) { return (v & 0x7F) | ((v >> 24) & 0x7F00); };
+    bytes = two(x[0]) | two(x[1]) << 16 | two(x[2]) << 32 | two(x[3]) << 48;
+  }
+  std::memcpy(out, &bytes, sizeof bytes);
+  return true;
+}
+
+// A field that needs no quotes, which is nearly every field, converted in one
+// pass into room for it all; `out` moves only when the whole field went in.
+template <typename Encoder>
+Plain PutPlainField(std::wstring_view f, Encoder& encoder, char*& out) {
+  const wchar_t* const w = f.data();
+  const size_t n = f.size();
+  char* p = out;
+  size_t i = 0;
+  while (i < n) {
+    if (i + 8 <= n) {
+      if (PutPlainAsciiBlock(w + i, p)) {
+        p += 8;
+        i += 8;
+        continue;
+      }
+    }
+    // Unit by unit up to the next block: text outside ASCII comes in runs.
+    for (const size_t end = std::min(n, i + 8); i < end; ++i) {
+      const uint32_t c = static_cast<uint32_t>(w[i]);
+      if (c < 0x80) {
+        if (IsAsciiToQuote(c)) return Plain::kNeedsQuotes;
+        *p++ = static_cast<char>(c);
+      } else if (!encoder.Put(f, i, p)) {
+        return Plain::kMisfit;
+      }
+    }
+  }
+  out = p;
+  return Plain::kWritten;
+}
+
 template <typename Encoder>
 Outcome WriteFields(const ColumnCaptions& captions, const std::vector<UrlEntry>& rows, Encoder& encoder,
                     ChunkWriter& out) {
@@ -190,29 +269,28 @@ Outcome WriteFields(const ColumnCaptions& captions, const std::vector<UrlEntry>&
   Outcome outcome = Outcome::kWritten;
   const auto field = [&](std::wstring_view f) {
     if (outcome != Outcome::kWritten) return;
-    const bool quoted = NeedsQuotes(f);
     const bool whole = f.size() <= (ChunkWriter::kSize - 3) / kPerUnit;
     char* p = out.Room(whole ? f.size() * kPerUnit + 3 : 2);
     if (!p) {
       outcome = Outcome::kSinkRefused;
       return;
     }
-    if (quoted) *p++ = '"';
-    if (StartsLikeFormula(f)) *p++ = '\'';
-    size_t i = 0;
-    if (whole && !quoted) {
-      // Runs of ASCII, which most of a URL list is, eight units at a time.
-      const wchar_t* const w = f.data();
-      while (i + 8 <= f.size()) {
-        uint32_t any = 0;
-        for (size_t k = 0; k < 8; ++k) any |= static_cast<uint32_t>(w[i + k]);
-        if (any >= 0x80) break;
-        for (size_t k = 0; k < 8; ++k) p[k] = static_cast<char>(w[i + k]);
-        p += 8;
-        i += 8;
+    if (whole && !StartsLikeFormula(f)) {
+      const Plain plain = PutPlainField(f, encoder, p);
+      if (plain == Plain::kMisfit) {
+        outcome = Outcome::kMisfit;
+        return;
+      }
+      if (plain == Plain::kWritten) {
+        out.Commit(p);
+        return;
       }
     }
-    for (; i < f.size(); ++i) {
+    const bool quoted = NeedsQuotes(f);
+    if (quoted) *p++ = '"';
+    if (StartsLikeFormula(f)) *p++ = '\'';
+    // A field to quote, or one too long for one piece: unit by unit.
+    for (size_t i = 0; i < f.size(); ++i) {
       if (!whole) {
         out.Commit(p);
         if (!(p = out.Room(kPerUnit + 2))) {

@@ -181,7 +181,20 @@ TEST(CsvFile, StreamedBytesEqualTheWholeTextConverted) {
   const std::wstring longAscii(300000, L'a');
   std::wstring longMixed;
   for (int i = 0; i < 100000; ++i) longMixed += (i % 3 == 0) ? L"日\"" : L"ｱ,";
+  // Each character that changes how a field is written, at each place
+  // within and around the eight units that plain ASCII is written in.
+  const auto probes = [](std::initializer_list<const wchar_t*> characters) {
+    std::vector<UrlEntry> rows;
+    for (const wchar_t* c : characters)
+      for (size_t at = 0; at < 18; ++at) {
+        const std::wstring f = std::wstring(at, L'h') + c + std::wstring(17 - at, L'h');
+        rows.push_back({f, f.substr(0, at + 1), L"\\" + f.substr(at)});
+      }
+    return rows;
+  };
   const std::vector<std::vector<UrlEntry>> lists{
+      probes({L",", L"\"", L"\r", L"\n", L"+", L"-", L"=", L"@", L"\t", L" ", L"&", L".", L"\x7F", L"日", L"ｱ", L"\\"}),
+      probes({L",", L"\"", L"+", L"\x80", L"é", L"😀"}),  // outside the code page: UTF-8
       {},
       {{L"a,b", L"x\"y", L"\r\n"}, {L"日本語", L"ｶﾅ", L"\\パス"}},
       {{longAscii, longMixed, L""}, {L"tail", L"t", L"t"}},
