@@ -159,7 +159,6 @@ class UniqueGdiObject {
     H old = std::exchange(h_, adopted);
     if (old) DeleteObject(old);
   }
-  [[nodiscard]] H detach() { return std::exchange(h_, nullptr); }
 
  private:
   H h_ = nullptr;
