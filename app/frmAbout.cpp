@@ -102,14 +102,16 @@ INT_PTR CALLBACK DialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
 
 Fonts CreateFonts(int dpi) {
   Fonts f;
-  f.title.reset(CreateFontW(-MulDiv(18, dpi, 72), 0, 0, 0, FW_BOLD, TRUE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
-                              CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"ＭＳ Ｐゴシック"));
+  f.title.reset(CreateFontW(-MulDiv(18, dpi, 72), 0, 0, 0, FW_BOLD, TRUE, FALSE, FALSE, SHIFTJIS_CHARSET,
+                            OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                            L"ＭＳ Ｐゴシック"));
   // 9 points asked for as the cell height, not the character height: the
   // labels hold lines 12 pixels apart at 96 DPI, which the Japanese system
   // faces give either way (they have no internal leading); a substitute with
   // leading would otherwise need more height than the labels have.
-  f.label.reset(CreateFontW(MulDiv(9, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
-                              CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"ＭＳ Ｐゴシック"));
+  f.label.reset(CreateFontW(MulDiv(9, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
+                            OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                            L"ＭＳ Ｐゴシック"));
   return f;
 }
 
@@ -152,7 +154,8 @@ std::vector<Placement> LayOut(const Texts& texts, const Fonts& fonts, int dpi, S
   // The description wraps: as tall as its lines, and what lies below it
   // moves down as far.
   RECT& d = at(IDC_LBLDESCRIPTION);
-  const LONG extra = std::max<LONG>(0, need(fonts.label.get(), texts.description, d.right - d.left).cy - (d.bottom - d.top));
+  const LONG extra =
+      std::max<LONG>(0, need(fonts.label.get(), texts.description, d.right - d.left).cy - (d.bottom - d.top));
   d.bottom += extra;
   for (int below : {IDC_LINE1_1, IDC_LBLDISCLAIMER, IDOK}) OffsetRect(&at(below), 0, extra);
   client.cy += extra;

@@ -103,8 +103,7 @@ std::unique_ptr<ExcelApplication> ExcelApplication::Start(HWND owner) {
   std::unique_ptr<ExcelApplication> excel(new ExcelApplication());
   // Each creation starts an Excel of its own, which has no sheet to be busy
   // with yet; the start itself is bounded by COM.
-  if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_SERVER, IID_IDispatch, excel->app_.put_void())))
-    return nullptr;
+  if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_SERVER, IID_IDispatch, excel->app_.put_void()))) return nullptr;
   excel->filter_ = std::make_unique<ExcelMessageFilter>(owner, Patience());
   excel->workbooks_ = GetDispatch(excel->app_.get(), L"Workbooks", kGet);
   excel->workbook_ = GetDispatch(excel->workbooks_.get(), L"Add", DISPATCH_METHOD);
