@@ -2,19 +2,14 @@
 
 #include <windows.h>
 
-#include <cstring>
+#include "common/WinSystem.h"
 
 namespace vorpa {
 
 bool RestrictDllSearch() {
   // Looked up rather than imported: a static import would keep the program
   // from starting at all on a Windows 7 that lacks the update.
-  using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-  FARPROC proc = kernel ? GetProcAddress(kernel, "SetDefaultDllDirectories") : nullptr;
-  SetDefaultDllDirectoriesFn setDefault = nullptr;
-  static_assert(sizeof proc == sizeof setDefault);
-  if (proc) memcpy(&setDefault, &proc, sizeof setDefault);
+  const auto setDefault = SystemExport<BOOL(WINAPI*)(DWORD)>(L"kernel32.dll", "SetDefaultDllDirectories");
   if (setDefault && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) return true;
   SetDllDirectoryW(L"");
   return false;

@@ -7,6 +7,8 @@
 #include <atomic>
 #include <cmath>
 
+#include "common/WinSystem.h"
+
 namespace vorpa {
 
 // The system DPI: what a window gets before it knows its monitor.
@@ -23,12 +25,7 @@ inline int SystemDpi() {
 // The DPI of a window's monitor (Windows 10 1607 and later; the system DPI
 // before that).
 inline int WindowDpi(HWND window) {
-  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-  static const auto getDpi = [] {
-    HMODULE user = GetModuleHandleW(L"user32.dll");
-    return user ? reinterpret_cast<GetDpiForWindowFn>(reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForWindow")))
-                : nullptr;
-  }();
+  static const auto getDpi = SystemExport<UINT(WINAPI*)(HWND)>(L"user32.dll", "GetDpiForWindow");
   const UINT dpi = getDpi && window ? getDpi(window) : 0;
   return dpi > 0 ? static_cast<int>(dpi) : SystemDpi();
 }

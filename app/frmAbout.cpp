@@ -1,6 +1,7 @@
 #include "app/frmAbout.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "app/Twips.h"
 #include "app/VersionInfo.h"
@@ -31,11 +32,11 @@ struct DialogState {
 // when a suggested rectangle comes with a DPI change.
 void ApplyDpi(HWND dlg, DialogState& state, int dpi, const RECT* suggested) {
   Fonts fonts = CreateFonts(dpi);
-  SendDlgItemMessageW(dlg, IDC_LBLTITLE, WM_SETFONT, reinterpret_cast<WPARAM>(fonts.title), FALSE);
+  SendDlgItemMessageW(dlg, IDC_LBLTITLE, WM_SETFONT, reinterpret_cast<WPARAM>(fonts.title.get()), FALSE);
   for (int label : {IDC_LBLVERSION, IDC_LBLDESCRIPTION, IDC_LBLDISCLAIMER})
-    SendDlgItemMessageW(dlg, label, WM_SETFONT, reinterpret_cast<WPARAM>(fonts.label), FALSE);
-  DeleteFonts(state.fonts);
-  state.fonts = fonts;
+    SendDlgItemMessageW(dlg, label, WM_SETFONT, reinterpret_cast<WPARAM>(fonts.label.get()), FALSE);
+  // The labels use the new fonts now; the old ones go.
+  state.fonts = std::move(fonts);
 
   SIZE client{};
   for (const Placement& p : LayOut(state.texts, state.fonts, dpi, client))
@@ -90,7 +91,7 @@ INT_PTR CALLBACK DialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
       }
       return FALSE;
     case WM_DESTROY:
-      if (state) DeleteFonts(state->fonts);
+      if (state) state->fonts = Fonts();
       return FALSE;
     default:
       return FALSE;
@@ -101,22 +102,17 @@ INT_PTR CALLBACK DialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
 
 Fonts CreateFonts(int dpi) {
   Fonts f;
-  f.title = CreateFontW(-MulDiv(18, dpi, 72), 0, 0, 0, FW_BOLD, TRUE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
-                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"ＭＳ Ｐゴシック");
+  f.title.reset(CreateFontW(-MulDiv(18, dpi, 72), 0, 0, 0, FW_BOLD, TRUE, FALSE, FALSE, SHIFTJIS_CHARSET,
+                            OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                            L"ＭＳ Ｐゴシック"));
   // 9 points asked for as the cell height, not the character height: the
   // labels hold lines 12 pixels apart at 96 DPI, which the Japanese system
   // faces give either way (they have no internal leading); a substitute with
   // leading would otherwise need more height than the labels have.
-  f.label = CreateFontW(MulDiv(9, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
-                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"ＭＳ Ｐゴシック");
+  f.label.reset(CreateFontW(MulDiv(9, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
+                            OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                            L"ＭＳ Ｐゴシック"));
   return f;
-}
-
-void DeleteFonts(Fonts& fonts) {
-  for (HFONT* font : {&fonts.title, &fonts.label}) {
-    if (*font) DeleteObject(*font);
-    *font = nullptr;
-  }
 }
 
 std::vector<Placement> LayOut(const Texts& texts, const Fonts& fonts, int dpi, SIZE& client) {
@@ -145,9 +141,9 @@ std::vector<Placement> LayOut(const Texts& texts, const Fonts& fonts, int dpi, S
     int id;
     const std::wstring& text;
     HFONT font;
-  } lines[] = {{IDC_LBLTITLE, texts.title, fonts.title},
-               {IDC_LBLVERSION, texts.version, fonts.label},
-               {IDC_LBLDISCLAIMER, texts.disclaimer, fonts.label}};
+  } lines[] = {{IDC_LBLTITLE, texts.title, fonts.title.get()},
+               {IDC_LBLVERSION, texts.version, fonts.label.get()},
+               {IDC_LBLDISCLAIMER, texts.disclaimer, fonts.label.get()}};
   for (const auto& line : lines) {
     RECT& r = at(line.id);
     const SIZE n = need(line.font, line.text, 32767);
@@ -158,7 +154,8 @@ std::vector<Placement> LayOut(const Texts& texts, const Fonts& fonts, int dpi, S
   // The description wraps: as tall as its lines, and what lies below it
   // moves down as far.
   RECT& d = at(IDC_LBLDESCRIPTION);
-  const LONG extra = std::max<LONG>(0, need(fonts.label, texts.description, d.right - d.left).cy - (d.bottom - d.top));
+  const LONG extra =
+      std::max<LONG>(0, need(fonts.label.get(), texts.description, d.right - d.left).cy - (d.bottom - d.top));
   d.bottom += extra;
   for (int below : {IDC_LINE1_1, IDC_LBLDISCLAIMER, IDOK}) OffsetRect(&at(below), 0, extra);
   client.cy += extra;

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "common/WinOwners.h"
+
 namespace frmAbout {
 
 // Shows the box and returns when it is closed.
@@ -23,11 +25,10 @@ Texts LoadTexts(HMODULE module);
 
 // The box's two fonts at a DPI: the title's and the other labels'.
 struct Fonts {
-  HFONT title = nullptr;
-  HFONT label = nullptr;
+  vorpa::UniqueFont title;
+  vorpa::UniqueFont label;
 };
 Fonts CreateFonts(int dpi);
-void DeleteFonts(Fonts& fonts);
 
 // Where each control goes at a DPI, in client pixels: the design's twips,
 // with each label made as wide (one line) or as tall (the description, which

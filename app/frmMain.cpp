@@ -218,8 +218,7 @@ LRESULT frmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
       hwnd_ = nullptr;
       lstView = nullptr;
-      if (listFont_) DeleteObject(listFont_);
-      listFont_ = nullptr;
+      listFont_.reset();
       return DefWindowProcW(hwnd, msg, wp, lp);
     }
     default:
@@ -490,11 +489,10 @@ void frmMain::OnDpiChanged(int dpi, const RECT* suggested) {
     LOGFONTW lf{};
     if (SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof lf, &lf, 0)) {
       lf.lfHeight = MulDiv(lf.lfHeight, dpi, SystemDpi());
-      HFONT font = CreateFontIndirectW(&lf);
+      UniqueFont font(CreateFontIndirectW(&lf));
       if (font) {
-        SendMessageW(lstView, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-        if (listFont_) DeleteObject(listFont_);
-        listFont_ = font;
+        SendMessageW(lstView, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
+        listFont_ = std::move(font);
       }
     }
     // The columns keep the share of the width the user gave them.

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "common/WinOwners.h"
 #include "list/RowModel.h"
 
 class clsFileFolder;
@@ -190,7 +191,7 @@ class frmMain {
   void OnDpiChanged(int dpi, const RECT* suggested);
 
   HWND hwnd_ = nullptr;
-  HFONT listFont_ = nullptr;  // only once the DPI differs from the system's
+  vorpa::UniqueFont listFont_;  // only once the DPI differs from the system's
   HACCEL accel_ = nullptr;
   HMENU popup_ = nullptr;
   bool quitOnDestroy_ = true;

@@ -14,12 +14,13 @@
 #include "app/version.h"
 #include "cli/Check.h"
 #include "common/Text.h"
+#include "common/WinSystem.h"
 
 namespace vorpa::cli {
 namespace {
 
-// winhttp.dll is no KnownDLL: it is loaded from the system folder by full
-// search rules, never from beside the program, and only when a check runs.
+// winhttp.dll is no KnownDLL: it is loaded from the system folder, never
+// from beside the program, and only when a check runs.
 struct WinHttpApi {
   decltype(&::WinHttpOpen) open = nullptr;
   decltype(&::WinHttpConnect) connect = nullptr;
@@ -33,15 +34,10 @@ struct WinHttpApi {
   decltype(&::WinHttpCloseHandle) closeHandle = nullptr;
 
   bool Load() {
-    HMODULE dll = LoadLibraryExW(L"winhttp.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (!dll) {  // a Windows 7 without the search flags: the full path then
-      wchar_t system[MAX_PATH];
-      const UINT n = GetSystemDirectoryW(system, MAX_PATH);
-      if (n > 0 && n < MAX_PATH) dll = LoadLibraryW((std::wstring(system, n) + L"\\winhttp.dll").c_str());
-    }
+    HMODULE dll = LoadSystemLibrary(L"winhttp.dll");
     if (!dll) return false;
     const auto get = [&](auto& fn, const char* name) {
-      fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(reinterpret_cast<void*>(GetProcAddress(dll, name)));
+      fn = ModuleExport<std::remove_reference_t<decltype(fn)>>(dll, name);
       return fn != nullptr;
     };
     return get(open, "WinHttpOpen") && get(connect, "WinHttpConnect") && get(openRequest, "WinHttpOpenRequest") &&

@@ -12,6 +12,8 @@
 #include "app/Messages.h"
 #include "app/ProgramFolder.h"
 #include "app/frmMain.h"
+#include "common/WinOwners.h"
+#include "common/WinSystem.h"
 #include "interaction/OpenMessages.h"
 
 namespace vorpa {
@@ -53,27 +55,12 @@ INT_PTR CodeFromLastError(DWORD error) {
   }
 }
 
-// A function of a DLL of the system folder, loaded from there: urlmon is no
-// KnownDLL, and a name looked up by the loader would be searched for beside
-// the program first.
-FARPROC SystemFunction(const wchar_t* dll, const char* name) {
-  HMODULE module = LoadLibraryExW(dll, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-  if (!module) {  // a Windows 7 without the search flags: the full path then
-    wchar_t system[MAX_PATH];
-    const UINT n = GetSystemDirectoryW(system, MAX_PATH);
-    if (n > 0 && n < MAX_PATH) module = LoadLibraryW((std::wstring(system, n) + L"\\" + dll).c_str());
-  }
-  return module ? GetProcAddress(module, name) : nullptr;
-}
-
 // The local path that the shell makes of a "file:" URL before it opens it
 // (its own conversion, the one ShellExecute calls), in full form: "." and
 // ".." folded away as the file system folds them. Empty when the shell
 // cannot convert it.
 std::wstring ShellLocalPath(const std::wstring& url) {
-  using PathCreateFromUrlFn = HRESULT(WINAPI*)(PCWSTR, PWSTR, DWORD*, DWORD);
-  static const auto convert =
-      reinterpret_cast<PathCreateFromUrlFn>(reinterpret_cast<void*>(SystemFunction(L"shlwapi.dll", "PathCreateFromUrlW")));
+  static const auto convert = SystemExport<decltype(&::PathCreateFromUrlW)>(L"shlwapi.dll", "PathCreateFromUrlW");
   if (!convert) return {};
   std::wstring path(32768, L'\0');
   DWORD size = static_cast<DWORD>(path.size());
@@ -116,23 +103,15 @@ INT_PTR ShellOpenForReal(HWND owner, const std::wstring& target, const std::wstr
     return reinterpret_cast<INT_PTR>(ShellExecuteW(owner, L"open", target.c_str(), nullptr, directory, SW_SHOWNORMAL));
   // With the class given, the shell runs that class's open command with the
   // target as its argument and never tries the target itself as a program.
-  SHELLEXECUTEINFOW sei{};
-  sei.cbSize = sizeof sei;
-  sei.fMask = SEE_MASK_CLASSNAME | SEE_MASK_FLAG_NO_UI;
-  sei.hwnd = owner;
-  sei.lpVerb = L"open";
-  sei.lpFile = target.c_str();
-  sei.lpDirectory = directory;
-  sei.nShow = SW_SHOWNORMAL;
-  sei.lpClass = protocolClass.c_str();
-  sei.hInstApp = reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(-1));
-  SetLastError(ERROR_SUCCESS);
-  const BOOL ok = ShellExecuteExW(&sei);
-  const DWORD error = GetLastError();
-  const auto code = reinterpret_cast<INT_PTR>(sei.hInstApp);
-  if (ok) return code > 32 ? code : 33;
-  if (code >= 0 && code <= 32) return code;
-  return CodeFromLastError(error);
+  ShellRequest request;
+  request.file = target.c_str();
+  request.directory = directory;
+  request.protocolClass = protocolClass.c_str();
+  request.mask = SEE_MASK_FLAG_NO_UI;
+  const ShellAnswer answer = RunShell(owner, request);
+  if (answer.ok) return answer.code > 32 ? answer.code : 33;
+  if (answer.code >= 0 && answer.code <= 32) return answer.code;
+  return CodeFromLastError(answer.error);
 }
 
 bool ShellParsesAsWebAddress(const std::wstring& target, std::wstring_view scheme, std::wstring_view host) {
@@ -141,20 +120,17 @@ bool ShellParsesAsWebAddress(const std::wstring& target, std::wstring_view schem
   // urlmon is no KnownDLL: a static import would be looked up beside the
   // program before the DLL search is restricted, so it comes from the system
   // folder, once.
-  using CreateUriFn = HRESULT(WINAPI*)(LPCWSTR, DWORD, DWORD_PTR, IUri**);
-  static const auto createUri =
-      reinterpret_cast<CreateUriFn>(reinterpret_cast<void*>(SystemFunction(L"urlmon.dll", "CreateUri")));
-  IUri* uri = nullptr;
-  if (!createUri || FAILED(createUri(target.c_str(), Uri_CREATE_NO_DECODE_EXTRA_INFO, 0, &uri)) || !uri)
+  static const auto createUri = SystemExport<decltype(&::CreateUri)>(L"urlmon.dll", "CreateUri");
+  ComPtr<IUri> uri;
+  if (!createUri || FAILED(createUri(target.c_str(), Uri_CREATE_NO_DECODE_EXTRA_INFO, 0, uri.put())) || !uri)
     return false;
   DWORD schemeId = URL_SCHEME_INVALID;
-  BSTR schemeName = nullptr;
-  BSTR uriHost = nullptr;
-  const bool parsed = SUCCEEDED(uri->GetScheme(&schemeId)) && SUCCEEDED(uri->GetSchemeName(&schemeName)) &&
-                      SUCCEEDED(uri->GetHost(&uriHost));
-  uri->Release();
-  const std::wstring shellScheme = schemeName ? std::wstring(schemeName, SysStringLen(schemeName)) : std::wstring();
-  std::wstring_view shellHost = uriHost ? std::wstring_view(uriHost, SysStringLen(uriHost)) : std::wstring_view();
+  UniqueBstr schemeName;
+  UniqueBstr uriHost;
+  const bool parsed = SUCCEEDED(uri->GetScheme(&schemeId)) && SUCCEEDED(uri->GetSchemeName(schemeName.put())) &&
+                      SUCCEEDED(uri->GetHost(uriHost.put()));
+  const std::wstring_view shellScheme = schemeName.view();
+  std::wstring_view shellHost = uriHost.view();
   // IPv6 literals come back with or without their brackets.
   if (shellHost.size() >= 2 && shellHost.front() == L'[' && shellHost.back() == L']')
     shellHost = shellHost.substr(1, shellHost.size() - 2);
@@ -170,8 +146,6 @@ bool ShellParsesAsWebAddress(const std::wstring& target, std::wstring_view schem
     if (parsed && scheme == k.name)
       agrees = schemeId == k.id && EqualsIgnoringCase(shellScheme, scheme) &&
                (scheme == L"mailto" || (!host.empty() && EqualsIgnoringCase(shellHost, host)));
-  SysFreeString(schemeName);
-  SysFreeString(uriHost);
   return agrees;
 }
 

@@ -6,11 +6,13 @@
 
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/Twips.h"
 #include "app/frmMain.h"
 #include "app/resource.h"
+#include "common/WinOwners.h"
 #include "list/DropFiles.h"
 
 namespace vorpa {
@@ -86,9 +88,7 @@ class ListDropTarget final : public IDropTarget {
 
   HRESULT STDMETHODCALLTYPE DragEnter(IDataObject* data, DWORD keys, POINTL pt, DWORD* effect) override {
     if (!effect) return E_INVALIDARG;
-    ForgetData();
-    data_ = data;
-    if (data_) data_->AddRef();
+    data_ = ComPtr<IDataObject>::Share(data);
     return Over(0, keys, pt, *effect);
   }
   HRESULT STDMETHODCALLTYPE DragOver(DWORD keys, POINTL pt, DWORD* effect) override {
@@ -145,10 +145,10 @@ class ListDropTarget final : public IDropTarget {
       const DWORD offered = effect;
       double x, y;
       ToList(pt, x, y);
-      form_->lstView_OLEDragOver(data_, effect, ButtonsOf(keys), ShiftOf(keys), x, y, state);
+      form_->lstView_OLEDragOver(data_.get(), effect, ButtonsOf(keys), ShiftOf(keys), x, y, state);
       // Windows takes the answer to DragEnter as the effect until the next
       // DragOver, and for a drop that comes before any move.
-      if (state == 0) effect = Answer(HoldsFileList(data_) && !form_->busy(), offered);
+      if (state == 0) effect = Answer(HoldsFileList(data_.get()) && !form_->busy(), offered);
       return S_OK;
     } catch (...) {
       effect = DROPEFFECT_NONE;
@@ -163,14 +163,11 @@ class ListDropTarget final : public IDropTarget {
     y = PixelsToTwips(p.y);
   }
 
-  void ForgetData() {
-    if (data_) data_->Release();
-    data_ = nullptr;
-  }
+  void ForgetData() { data_.reset(); }
 
   LONG refs_ = 1;
   frmMain* form_;
-  IDataObject* data_ = nullptr;  // from DragEnter: DragOver gets no data object
+  ComPtr<IDataObject> data_;  // from DragEnter: DragOver gets no data object
 };
 
 }  // namespace vorpa
@@ -179,23 +176,22 @@ using namespace vorpa;
 
 void frmMain::RegisterListDrop() {
   if (dropTarget_ || !lstView) return;
-  auto* target = new (std::nothrow) ListDropTarget(this);
+  // The target is born holding the reference that the window keeps.
+  ComPtr<ListDropTarget> target(new (std::nothrow) ListDropTarget(this));
   if (!target) return;
   // Fails without OLE on this thread; the list then takes no drops.
-  if (FAILED(RegisterDragDrop(lstView, target))) {
+  if (FAILED(RegisterDragDrop(lstView, target.get()))) {
     target->Detach();
-    target->Release();
     return;
   }
-  dropTarget_ = target;
+  dropTarget_ = target.detach();
 }
 
 void frmMain::RevokeListDrop() {
   if (!dropTarget_) return;
+  const ComPtr<ListDropTarget> target(std::exchange(dropTarget_, nullptr));
   if (lstView) RevokeDragDrop(lstView);
-  dropTarget_->Detach();
-  dropTarget_->Release();
-  dropTarget_ = nullptr;
+  target->Detach();
 }
 
 IDropTarget* frmMain::DropTarget() const { return dropTarget_; }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/WebAddress.h"
+#include "common/WinOwners.h"
 #include "output/ExcelMessageFilter.h"
 
 namespace vorpa {
@@ -13,15 +14,6 @@ namespace {
 // Excel's member names are English ones; the calls that take a locale are
 // made in US English so that they resolve on every installation.
 constexpr LCID kLcid = 1033;
-
-class Variant {
- public:
-  Variant() { VariantInit(&v); }
-  ~Variant() { VariantClear(&v); }
-  Variant(const Variant&) = delete;
-  Variant& operator=(const Variant&) = delete;
-  VARIANT v;
-};
 
 ExcelPatience& Patience() {
   static ExcelPatience patience;
@@ -42,14 +34,12 @@ HRESULT Patiently(Attempt&& attempt) {
   }
 }
 
-template <typename T>
-void Release(T*& p) {
+void ReleaseFromExcel(ComPtr<IDispatch>& p) {
   if (p) {
     // A release reaches Excel too, and may wait on it as long as any call.
     if (ExcelMessageFilter* filter = ExcelMessageFilter::Active()) filter->BeginCall();
-    p->Release();
   }
-  p = nullptr;
+  p.reset();
 }
 
 HRESULT InvokeId(IDispatch* object, DISPID id, WORD flags, std::vector<VARIANT> args, VARIANT* result) {
@@ -69,9 +59,8 @@ HRESULT InvokeId(IDispatch* object, DISPID id, WORD flags, std::vector<VARIANT> 
     UINT argError = 0;
     const HRESULT hr = object->Invoke(id, IID_NULL, kLcid, flags, &params, result, &exception, &argError);
     if (hr == DISP_E_EXCEPTION) {
-      SysFreeString(exception.bstrSource);
-      SysFreeString(exception.bstrDescription);
-      SysFreeString(exception.bstrHelpFile);
+      // Excel's texts about the failure are ours to free.
+      UniqueBstr source(exception.bstrSource), description(exception.bstrDescription), help(exception.bstrHelpFile);
     }
     return hr;
   });
@@ -87,14 +76,11 @@ HRESULT InvokeName(IDispatch* object, const wchar_t* name, WORD flags, std::vect
 }
 
 // A property or method that answers with an object: a new reference or null.
-IDispatch* GetDispatch(IDispatch* object, const wchar_t* name, WORD flags, std::vector<VARIANT> args = {}) {
-  Variant result;
-  if (FAILED(InvokeName(object, name, flags, std::move(args), &result.v)) || result.v.vt != VT_DISPATCH ||
-      !result.v.pdispVal)
+ComPtr<IDispatch> GetDispatch(IDispatch* object, const wchar_t* name, WORD flags, std::vector<VARIANT> args = {}) {
+  UniqueVariant result;
+  if (FAILED(InvokeName(object, name, flags, std::move(args), result.put())) || result.get().vt != VT_DISPATCH)
     return nullptr;
-  IDispatch* out = result.v.pdispVal;
-  out->AddRef();
-  return out;
+  return ComPtr<IDispatch>::Share(result.get().pdispVal);
 }
 
 VARIANT Long(long value) {
@@ -117,11 +103,10 @@ std::unique_ptr<ExcelApplication> ExcelApplication::Start(HWND owner) {
   std::unique_ptr<ExcelApplication> excel(new ExcelApplication());
   // Each creation starts an Excel of its own, which has no sheet to be busy
   // with yet; the start itself is bounded by COM.
-  if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_SERVER, IID_IDispatch, reinterpret_cast<void**>(&excel->app_))))
-    return nullptr;
+  if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_SERVER, IID_IDispatch, excel->app_.put_void()))) return nullptr;
   excel->filter_ = std::make_unique<ExcelMessageFilter>(owner, Patience());
-  excel->workbooks_ = GetDispatch(excel->app_, L"Workbooks", kGet);
-  excel->workbook_ = GetDispatch(excel->workbooks_, L"Add", DISPATCH_METHOD);
+  excel->workbooks_ = GetDispatch(excel->app_.get(), L"Workbooks", kGet);
+  excel->workbook_ = GetDispatch(excel->workbooks_.get(), L"Add", DISPATCH_METHOD);
   // A user who chose to stop waiting for the workbook is not told that
   // there is no Excel.
   if (!excel->workbook_ && !excel->filter_->stopped()) return nullptr;
@@ -129,11 +114,11 @@ std::unique_ptr<ExcelApplication> ExcelApplication::Start(HWND owner) {
 }
 
 ExcelApplication::~ExcelApplication() {
-  Release(hyperlinks_);
-  Release(cells_);
-  Release(workbook_);
-  Release(workbooks_);
-  Release(app_);
+  ReleaseFromExcel(hyperlinks_);
+  ReleaseFromExcel(cells_);
+  ReleaseFromExcel(workbook_);
+  ReleaseFromExcel(workbooks_);
+  ReleaseFromExcel(app_);
 }
 
 void ExcelApplication::SetVisible() {
@@ -141,38 +126,28 @@ void ExcelApplication::SetVisible() {
   VariantInit(&on);
   on.vt = VT_BOOL;
   on.boolVal = VARIANT_TRUE;
-  InvokeName(app_, L"Visible", DISPATCH_PROPERTYPUT, {on}, nullptr);
+  InvokeName(app_.get(), L"Visible", DISPATCH_PROPERTYPUT, {on}, nullptr);
 }
 
 IDispatch* ExcelApplication::Cells() {
-  if (!cells_) cells_ = GetDispatch(app_, L"Cells", kGet);
-  return cells_;
+  if (!cells_) cells_ = GetDispatch(app_.get(), L"Cells", kGet);
+  return cells_.get();
 }
 
-IDispatch* ExcelApplication::Cell(long row, int column) {
+ComPtr<IDispatch> ExcelApplication::Cell(long row, int column) {
   return GetDispatch(Cells(), L"Item", kGet, {Long(row), Long(column)});
 }
 
 bool ExcelApplication::SetCell(long row, int column, const std::wstring& text) {
-  IDispatch* cell = Cell(row, column);
+  const ComPtr<IDispatch> cell = Cell(row, column);
   if (!cell) return false;
   // Excel reads an assigned string the way it reads typing: "=..." becomes a
   // formula, "1-2" a date, "007" the number 7. The leading apostrophe makes it
   // keep the text as it is, and is not itself part of the cell's value.
-  Variant value;
-  value.v.vt = VT_BSTR;
-  value.v.bstrVal = SysAllocStringLen(nullptr, static_cast<UINT>(text.size() + (text.empty() ? 0 : 1)));
-  if (!value.v.bstrVal) {
-    cell->Release();
-    return false;
-  }
-  if (!text.empty()) {
-    value.v.bstrVal[0] = L'\'';
-    text.copy(value.v.bstrVal + 1, text.size());
-  }
-  const HRESULT hr = InvokeId(cell, DISPID_VALUE, DISPATCH_PROPERTYPUT, {value.v}, nullptr);
-  cell->Release();
-  return SUCCEEDED(hr);
+  UniqueBstr quoted = UniqueBstr::FromText(text.empty() ? std::wstring() : L"'" + text);
+  if (!quoted) return false;
+  const UniqueVariant value(std::move(quoted));
+  return SUCCEEDED(InvokeId(cell.get(), DISPID_VALUE, DISPATCH_PROPERTYPUT, {value.get()}, nullptr));
 }
 
 bool ExcelApplication::AddHyperlink(long row, int column, const std::wstring& address) {
@@ -180,33 +155,28 @@ bool ExcelApplication::AddHyperlink(long row, int column, const std::wstring& ad
   if (!IsWebAddress(address)) return false;
   if (!hyperlinks_) hyperlinks_ = GetDispatch(Cells(), L"Hyperlinks", kGet);
   if (!hyperlinks_) return false;
-  IDispatch* anchor = Cell(row, column);
+  const ComPtr<IDispatch> anchor = Cell(row, column);
   if (!anchor) return false;
+  // Lent to the call: the cell's reference stays with `anchor`.
   VARIANT anchorArg;
   VariantInit(&anchorArg);
   anchorArg.vt = VT_DISPATCH;
-  anchorArg.pdispVal = anchor;
-  Variant addressArg;
-  addressArg.v.vt = VT_BSTR;
-  addressArg.v.bstrVal = SysAllocStringLen(address.data(), static_cast<UINT>(address.size()));
-  Variant link;
-  const HRESULT hr = addressArg.v.bstrVal
-                         ? InvokeName(hyperlinks_, L"Add", DISPATCH_METHOD, {anchorArg, addressArg.v}, &link.v)
-                         : E_OUTOFMEMORY;
-  anchor->Release();
-  return SUCCEEDED(hr);
+  anchorArg.pdispVal = anchor.get();
+  UniqueBstr text = UniqueBstr::FromText(address);
+  if (!text) return false;
+  const UniqueVariant addressArg(std::move(text));
+  UniqueVariant link;
+  return SUCCEEDED(InvokeName(hyperlinks_.get(), L"Add", DISPATCH_METHOD, {anchorArg, addressArg.get()}, link.put()));
 }
 
 bool ExcelApplication::SetColumnWidth(int column, double width) {
-  IDispatch* cell = Cell(1, column);
+  const ComPtr<IDispatch> cell = Cell(1, column);
   if (!cell) return false;
   VARIANT value;
   VariantInit(&value);
   value.vt = VT_R8;
   value.dblVal = width;
-  const HRESULT hr = InvokeName(cell, L"ColumnWidth", DISPATCH_PROPERTYPUT, {value}, nullptr);
-  cell->Release();
-  return SUCCEEDED(hr);
+  return SUCCEEDED(InvokeName(cell.get(), L"ColumnWidth", DISPATCH_PROPERTYPUT, {value}, nullptr));
 }
 
 }  // namespace vorpa

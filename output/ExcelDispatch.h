@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "common/WinOwners.h"
 #include "output/ExcelMessageFilter.h"
 #include "output/SheetExport.h"
 
@@ -35,16 +36,16 @@ class ExcelApplication : public Spreadsheet {
  private:
   ExcelApplication() = default;
   IDispatch* Cells();
-  IDispatch* Cell(long row, int column);  // a new reference, or null
+  ComPtr<IDispatch> Cell(long row, int column);
 
   // Declared first, so that it is destroyed last: the releases below are
   // calls into Excel too.
   std::unique_ptr<ExcelMessageFilter> filter_;
-  IDispatch* app_ = nullptr;
-  IDispatch* workbooks_ = nullptr;
-  IDispatch* workbook_ = nullptr;
-  IDispatch* cells_ = nullptr;
-  IDispatch* hyperlinks_ = nullptr;
+  ComPtr<IDispatch> app_;
+  ComPtr<IDispatch> workbooks_;
+  ComPtr<IDispatch> workbook_;
+  ComPtr<IDispatch> cells_;
+  ComPtr<IDispatch> hyperlinks_;
 };
 
 }  // namespace vorpa

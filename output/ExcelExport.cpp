@@ -1,8 +1,6 @@
 // The list shown in a spreadsheet: Excel when it is there, otherwise a
 // workbook file opened with whatever program the shell has for it.
 #include <windows.h>
-// The other platform headers need windows.h before them.
-#include <shellapi.h>
 
 #include <algorithm>
 #include <cwchar>
@@ -13,6 +11,7 @@
 #include "app/frmMain.h"
 #include "common/Text.h"
 #include "common/WinFile.h"
+#include "common/WinSystem.h"
 #include "output/ExcelDispatch.h"
 #include "output/SheetExport.h"
 #include "output/XlsxWriter.h"
@@ -56,16 +55,12 @@ bool OpenAsWorkbookFile(HWND owner, const XlsxSheet& sheet) {
     DeleteFileW(path.c_str());
     return false;
   }
-  SHELLEXECUTEINFOW info{};
-  info.cbSize = sizeof info;
+  ShellRequest request;
+  request.file = path.c_str();
   // No "open with" chooser: without an associated program the user is told
   // that there is nothing to show the list in.
-  info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
-  info.hwnd = owner;
-  info.lpVerb = L"open";
-  info.lpFile = path.c_str();
-  info.nShow = SW_SHOWNORMAL;
-  if (!ShellExecuteExW(&info)) {
+  request.mask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+  if (!RunShell(owner, request).ok) {
     DeleteFileW(path.c_str());
     return false;
   }

@@ -21,7 +21,7 @@ ExcelMessageFilter*& Current() {
 
 ExcelMessageFilter::ExcelMessageFilter(HWND owner, const ExcelPatience& patience)
     : owner_(owner), patience_(patience), outer_(Current()) {
-  registered_ = SUCCEEDED(CoRegisterMessageFilter(this, &previous_));
+  registered_ = SUCCEEDED(CoRegisterMessageFilter(this, previous_.put()));
   Current() = this;
   BeginCall();
   wake_ = CreateWindowExW(0, L"STATIC", nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
@@ -46,11 +46,9 @@ ExcelMessageFilter::~ExcelMessageFilter() {
   if (wake_) DestroyWindow(wake_);
   Current() = outer_;
   if (registered_) {
-    IMessageFilter* mine = nullptr;
-    CoRegisterMessageFilter(previous_, &mine);
-    if (mine) mine->Release();
+    ComPtr<IMessageFilter> mine;
+    CoRegisterMessageFilter(previous_.get(), mine.put());
   }
-  if (previous_) previous_->Release();
 }
 
 ExcelMessageFilter* ExcelMessageFilter::Active() { return Current(); }

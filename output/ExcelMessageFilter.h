@@ -12,6 +12,8 @@
 
 #include <thread>
 
+#include "common/WinOwners.h"
+
 namespace vorpa {
 
 struct ExcelPatience {
@@ -58,7 +60,7 @@ class ExcelMessageFilter final : public IMessageFilter {
 
   HWND owner_;
   ExcelPatience patience_;
-  IMessageFilter* previous_ = nullptr;
+  ComPtr<IMessageFilter> previous_;  // put back when this one goes
   bool registered_ = false;
   bool stopped_ = false;
   bool asking_ = false;

@@ -185,7 +185,7 @@ TEST(AboutBox, EveryLabelHoldsItsTextAtEachScaling) {
       RECT have{};
       for (const frmAbout::Placement& p : placed)
         if (p.id == label.id) have = p.rect;
-      const HGDIOBJ old = SelectObject(dc, label.title ? fonts.title : fonts.label);
+      const HGDIOBJ old = SelectObject(dc, label.title ? fonts.title.get() : fonts.label.get());
       RECT need{0, 0, have.right - have.left, 0};
       DrawTextW(dc, label.text.c_str(), -1, &need, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS);
       SelectObject(dc, old);
@@ -197,7 +197,6 @@ TEST(AboutBox, EveryLabelHoldsItsTextAtEachScaling) {
     // The box keeps its design size where the texts allow.
     EXPECT_GE(client.cx, MulDiv(4680, dpi, 1440));
     EXPECT_GE(client.cy, MulDiv(2250, dpi, 1440));
-    frmAbout::DeleteFonts(fonts);
   }
   ReleaseDC(nullptr, dc);
 }
