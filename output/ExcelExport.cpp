@@ -24,7 +24,7 @@ constexpr wchar_t kNoExcel[] = L"EXCELがないと起動できません";
 
 // A new file in the temporary folder, named after the time so that the user
 // can tell several of them apart; empty text when none can be created.
-std::wstring CreateWorkbookFile(HANDLE& file) {
+std::wstring CreateWorkbookFile(UniqueHandle& file) {
   wchar_t folder[MAX_PATH + 1] = {};
   const DWORD n = GetTempPathW(MAX_PATH + 1, folder);
   if (n == 0 || n > MAX_PATH) return {};
@@ -34,8 +34,8 @@ std::wstring CreateWorkbookFile(HANDLE& file) {
   swprintf(stamp, 64, L"VORPA_%04u%02u%02u_%02u%02u%02u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
   for (int i = 1; i < 100; ++i) {
     std::wstring path = std::wstring(folder) + stamp + (i > 1 ? L"_" + std::to_wstring(i) : L"") + L".xlsx";
-    file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) return path;
+    file = UniqueHandle(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.ok()) return path;
     const DWORD error = GetLastError();
     if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return {};
   }
@@ -47,11 +47,11 @@ std::wstring CreateWorkbookFile(HANDLE& file) {
 bool OpenAsWorkbookFile(HWND owner, const XlsxSheet& sheet) {
   const std::string bytes = sheet.Build();
   if (bytes.empty()) return false;
-  HANDLE file = INVALID_HANDLE_VALUE;
+  UniqueHandle file;
   const std::wstring path = CreateWorkbookFile(file);
   if (path.empty()) return false;
-  const bool written = WriteAll(file, bytes) == 0 && FlushFileBuffers(file);
-  if (!CloseHandle(file) || !written) {
+  const bool written = WriteAll(file.get(), bytes) == 0 && FlushFileBuffers(file.get());
+  if (!file.Close() || !written) {
     DeleteFileW(path.c_str());
     return false;
   }

@@ -25,10 +25,10 @@ ExcelMessageFilter::ExcelMessageFilter(HWND owner, const ExcelPatience& patience
   Current() = this;
   BeginCall();
   wake_ = CreateWindowExW(0, L"STATIC", nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-  stopWaking_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  if (wake_ && stopWaking_) {
+  stopWaking_ = UniqueHandle(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  if (wake_ && stopWaking_.ok()) {
     const HWND target = wake_;
-    const HANDLE stop = stopWaking_;
+    const HANDLE stop = stopWaking_.get();
     // A sent message, not a posted one: the wait takes sent messages off the
     // queue, where posted ones would pile up until the call returns.
     waker_ = std::thread([target, stop] {
@@ -39,10 +39,10 @@ ExcelMessageFilter::ExcelMessageFilter(HWND owner, const ExcelPatience& patience
 
 ExcelMessageFilter::~ExcelMessageFilter() {
   if (waker_.joinable()) {
-    SetEvent(stopWaking_);
+    SetEvent(stopWaking_.get());
     waker_.join();
   }
-  if (stopWaking_) CloseHandle(stopWaking_);
+  stopWaking_.Close();
   if (wake_) DestroyWindow(wake_);
   Current() = outer_;
   if (registered_) {

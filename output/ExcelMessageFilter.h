@@ -12,6 +12,7 @@
 
 #include <thread>
 
+#include "common/WinFile.h"
 #include "common/WinOwners.h"
 
 namespace vorpa {
@@ -71,7 +72,7 @@ class ExcelMessageFilter final : public IMessageFilter {
   // waits; an Excel that hangs sends none. A second thread sends one to a
   // window of ours a few times a second, so that the wait is looked at.
   HWND wake_ = nullptr;
-  HANDLE stopWaking_ = nullptr;
+  UniqueHandle stopWaking_;
   std::thread waker_;
 };
 
