@@ -117,10 +117,8 @@ class frmMain {
   void AddUrlFile(std::wstring strFile, std::wstring strBaseFolder, vorpa::EntryReadAhead* read);
   // AddUrlFile for each path in order, the shortcut files among them read
   // ahead on a few threads; messages run before every 20th entry, counted
-  // from `pumpPhase`. With filesOnly, entries of other types are skipped.
-  // Stops when the window is being closed.
-  void AddUrlFiles(std::vector<std::wstring> paths, const std::wstring& strBaseFolder, size_t pumpPhase,
-                   bool filesOnly);
+  // from `pumpPhase`. Stops when the window is being closed.
+  void AddUrlFiles(std::vector<std::wstring> paths, const std::wstring& strBaseFolder, size_t pumpPhase);
   void mnuFavoritesDesktop_Click(int Index);
   void mnuNewAdd_Click(int Index);
   void mnuSubFolder_Click(int Index);

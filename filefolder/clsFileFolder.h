@@ -114,6 +114,10 @@ class clsFileFolder {
   void WantMappingHandle(bool blnWantMappingHandle);
   bool WantMappingHandle() const;
 
+  // The folder a listing member lists, or empty text after telling the user
+  // that it is missing. The window's walk lists the folder it gives itself.
+  std::wstring ListedFolder(const std::wstring& strFolderPath);
+
   // The raw flag words, as handed to the shell.
   uint32_t BrowseFlags() const { return lngBrowseFlags_; }
   uint32_t FileOpFlags() const { return lngFileOpFlags_; }
@@ -122,9 +126,6 @@ class clsFileFolder {
   // Special-folder id for a browser rooted at the folder named by the path.
   static constexpr int kRootFromPath = -1;
   std::wstring BrowseFolder(int lngRootId, std::wstring strPath);
-  // The folder a listing member lists, or empty text after telling the user
-  // that it is missing.
-  std::wstring ListedFolder(const std::wstring& strFolderPath);
   void CollectFolders(const std::wstring& strFolder);
   void CollectFiles(const std::wstring& strFolder);
   void CollectFilesAndFolders(const std::wstring& strFolder);

@@ -215,7 +215,7 @@ void frmMain::lstView_OLEDragDrop(IDataObject* Data, DWORD&, int, int, double, d
   {
     BusyScope scope(*this);
     // Messages run before paths 20, 40...; dropped folders are walked.
-    AddUrlFiles(std::move(paths), L"", 1, false);
+    AddUrlFiles(std::move(paths), L"", 1);
   }
   if (lstView) RefreshList();
 }

@@ -9,6 +9,7 @@
 #include "app/resource.h"
 #include "filefolder/ShellName.h"
 #include "filefolder/clsFileFolder.h"
+#include "list/ListingAhead.h"
 #include "list/ReadAhead.h"
 #include "list/ScanPaths.h"
 #include "list/UrlFileReader.h"
@@ -48,6 +49,13 @@ struct EntryReadAhead {
   std::wstring url;
   bool plainFile = false;  // exists and is no folder
 };
+
+// One shortcut file of a listing, made into its row by the readers.
+struct ListedReadAhead {
+  std::wstring path;
+  size_t index = 0;  // in the listing
+  UrlEntry row;
+};
 }  // namespace vorpa
 
 namespace {
@@ -56,6 +64,15 @@ void ReadEntry(EntryReadAhead& entry) {
   entry.url = ReadInternetShortcutUrl(entry.path);
   const DWORD attributes = GetFileAttributesW(entry.path.c_str());
   entry.plainFile = attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The same for a file the listing met: it was a file then, so its folder is
+// its path less the name, as the path helpers would answer (see
+// ShortcutFolder), and the whole row is made here.
+void ReadListed(ListedReadAhead& entry, const std::wstring& baseFolder) {
+  entry.row.url = ReadInternetShortcutUrl(entry.path);
+  entry.row.text = ShortcutDisplayName(entry.path);
+  entry.row.folder = CutBaseFolder(FolderPartOfPath(entry.path), baseFolder);
 }
 }  // namespace
 
@@ -93,26 +110,38 @@ void frmMain::OpenFolder(std::wstring strFolder) {
 
 void frmMain::ListFolder(std::wstring strFolder) {
   BusyScope scope(*this);
-  std::vector<std::wstring> files;
-  int32_t count;
-  // A copy of the listing: a dropped folder's own walk lists again through
-  // the same object while this one is still being read.
-  if (IsChecked(IDM_SUBFOLDER0)) {
-    files = FileFolder().GetFile(strFolder);
-    count = FileFolder().FilePathCount();
-  } else {
-    files = FileFolder().SFilePath(strFolder);
-    count = FileFolder().SFilePathCount();
+  const std::wstring folder = FileFolder().ListedFolder(strFolder);
+  if (folder.empty()) return;  // missing: the user has been told
+  // The tree is listed on one thread and its shortcut files read on others,
+  // each ahead of the rows being added here, in the listing's order. Only
+  // rows come back: the window's thread adds them and lets messages run.
+  ListingAhead listing(folder, !IsChecked(IDM_SUBFOLDER0));
+  const std::wstring& base = strFolder;
+  ReadAhead<ListedReadAhead> ahead(
+      [&listing](ListedReadAhead& entry) {
+        ListingAhead::Shortcut next;
+        if (!listing.Next(next)) return false;
+        entry.path = std::move(next.path);
+        entry.index = next.index;
+        return true;
+      },
+      ReadAheadThreads(), [&base](ListedReadAhead& entry) { ReadListed(entry, base); });
+  // Messages run before every 20th file of the listing, shortcut or not.
+  size_t nextPump = 0;
+  const auto pumpBefore = [&](size_t end) {
+    for (; nextPump < end; nextPump += kPumpEvery)
+      if (!DoEvents()) return false;
+    return true;
+  };
+  while (ListedReadAhead* entry = ahead.Next()) {
+    if (!pumpBefore(entry->index + 1)) return;
+    rows.Append(std::move(entry->row));
+    if (WalkMustStop(*this)) return;
   }
-  if (count < 0) return;
-  files.resize(std::min(static_cast<size_t>(count), files.size()));
-  // A listing holds files only, so an entry of another type can be neither
-  // a row nor a folder to walk: skip the existence checks it would cost.
-  AddUrlFiles(std::move(files), strFolder, 0, true);
+  pumpBefore(listing.Listed());
 }
 
-void frmMain::AddUrlFiles(std::vector<std::wstring> paths, const std::wstring& strBaseFolder, size_t pumpPhase,
-                          bool filesOnly) {
+void frmMain::AddUrlFiles(std::vector<std::wstring> paths, const std::wstring& strBaseFolder, size_t pumpPhase) {
   // Only the shortcut files go to the readers; the other entries wait for
   // the walk, which passes over them or walks them as folders.
   std::vector<bool> isShortcut(paths.size());
@@ -134,10 +163,8 @@ void frmMain::AddUrlFiles(std::vector<std::wstring> paths, const std::wstring& s
     if (isShortcut[i]) {
       EntryReadAhead* entry = ahead.Next();
       AddUrlFile(std::move(entry->path), strBaseFolder, entry);
-    } else if (!filesOnly) {
-      AddUrlFile(std::move(paths[i]), strBaseFolder);
     } else {
-      continue;
+      AddUrlFile(std::move(paths[i]), strBaseFolder);
     }
     if (WalkMustStop(*this)) return;
   }

@@ -31,34 +31,53 @@ template <class Job>
 class ReadAhead {
  public:
   using MakeFn = std::function<Job()>;
+  // Makes the next entry into its argument; false after the last.
+  using NextFn = std::function<bool(Job&)>;
   using ReadFn = std::function<void(Job&)>;
   // `count` entries, each made by `make` on the caller's thread, in order,
   // only when it is about to be read: a walk of 100,000 files holds a few
   // hundred at a time. `read` runs on the readers, or on the caller's thread
   // in Next when there are none; it must touch nothing but its job.
   ReadAhead(size_t count, MakeFn make, unsigned threads, ReadFn read, size_t ahead = kReadAhead)
-      : count_(count), make_(std::move(make)), read_(std::move(read)), ahead_(std::max<size_t>(ahead, 1)),
+      : ReadAhead(
+            [count, made = size_t{0}, make = std::move(make)](Job& job) mutable {
+              if (made == count) return false;
+              ++made;
+              job = make();
+              return true;
+            },
+            threads, std::move(read), ahead) {
+    count_ = count;
+  }
+  // The same for entries whose number is known only at the end (a listing
+  // still going on): `next` may wait for the next one.
+  ReadAhead(NextFn next, unsigned threads, ReadFn read, size_t ahead = kReadAhead)
+      : next_(std::move(next)), read_(std::move(read)), ahead_(std::max<size_t>(ahead, 1)),
         pool_(threads, [this](Job& job, NoScratch&) { read_(job); }) {}
   // Stops the readers: entries not yet taken by one are never read.
   ~ReadAhead() = default;
   ReadAhead(const ReadAhead&) = delete;
   ReadAhead& operator=(const ReadAhead&) = delete;
 
+  // The count given to the first constructor.
   size_t size() const { return count_; }
 
   // The next entry, read; nothing after the last. The entry stays valid until
   // the next call.
   Job* Next() {
-    if (taken_ == count_) return nullptr;
     if (!pool_.threaded()) {
-      current_ = make_();
+      if (ended_ || !next_(current_)) {
+        ended_ = true;
+        return nullptr;
+      }
       read_(current_);
       ++taken_;
       return &current_;
     }
     TopUp();
     const auto keep = [this](Job& job) { ready_.push_back(std::move(job)); };
-    while (ready_.empty()) pool_.DeliverNext(keep);
+    while (ready_.empty())
+      if (!pool_.DeliverNext(keep)) return nullptr;
     current_ = std::move(ready_.front());
     ready_.pop_front();
     ++taken_;
@@ -72,19 +91,27 @@ class ReadAhead {
 
   void TopUp() {
     const auto keep = [this](Job& job) { ready_.push_back(std::move(job)); };
-    while (submitted_ < count_ && submitted_ - taken_ < ahead_) {
+    while (!ended_ && submitted_ - taken_ < ahead_) {
       std::vector<Job> batch;
-      for (const size_t end = std::min(count_, submitted_ + kReadAheadBatch); submitted_ < end; ++submitted_)
-        batch.push_back(make_());
-      pool_.Submit(std::move(batch), keep);
+      for (size_t i = 0; i < kReadAheadBatch; ++i) {
+        Job job{};
+        if (!next_(job)) {
+          ended_ = true;
+          break;
+        }
+        batch.push_back(std::move(job));
+        ++submitted_;
+      }
+      if (!batch.empty()) pool_.Submit(std::move(batch), keep);
     }
   }
 
-  size_t count_;
-  MakeFn make_;
+  size_t count_ = 0;
+  NextFn next_;
   ReadFn read_;
   size_t ahead_;
   size_t submitted_ = 0, taken_ = 0;
+  bool ended_ = false;  // `next` said there is no more
   std::deque<Job> ready_;  // read and handed back, not yet taken
   Job current_{};
   // Last: its readers stop before the members they use go.

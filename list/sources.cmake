@@ -8,6 +8,7 @@ list(APPEND VORPA_PORTABLE_SOURCES
 list(APPEND VORPA_WIN_SOURCES
   list/FolderScan.cpp
   list/DropIntake.cpp
+  list/ListingAhead.cpp
 )
 if(WIN32)
   list(APPEND VORPA_PLATFORM_SOURCES list/UrlFileReaderWin.cpp)

@@ -186,6 +186,46 @@ TEST_F(FolderScanTest, PumpRunsBeforeEntries0And20And40Only) {
   EXPECT_EQ(ItemCount(), 45);
 }
 
+// Across folders and with other files among the shortcuts: the rows come in
+// the order of the folder listing, and messages run before every 20th file
+// of it, whether that file is a shortcut or not.
+TEST_F(FolderScanTest, RowsFollowTheListingAcrossFoldersAndPumpsCountEveryFile) {
+  TempDir dir;
+  for (const wchar_t* folder : {L"f1", L"f2\\deep", L"f3"})
+    for (int i = 0; i < 30; ++i) {
+      const fs::path file = dir.path() / folder / (L"e" + std::to_wstring(100 + i) + (i % 3 ? L".url" : L".txt"));
+      if (i % 3) {
+        WriteShortcut(file, L"http://e.example/" + file.stem().wstring(), 256 * 1024);
+      } else {
+        WriteFile(file, "not a shortcut");
+      }
+    }
+  Command(IDM_SUBFOLDER1);
+  clsFileFolder lister;
+  std::vector<std::wstring> listing = lister.SFilePath(dir.str());
+  ASSERT_EQ(listing.size(), 90u);
+  std::vector<Row> expected;
+  std::vector<size_t> rowsAtPumps;  // the rows added before each 20th file
+  for (size_t i = 0; i < listing.size(); ++i) {
+    if (i % 20 == 0 && (rowsAtPumps.empty() || rowsAtPumps.back() != expected.size()))
+      rowsAtPumps.push_back(expected.size());
+    const fs::path file = listing[i];
+    if (file.extension() != L".url") continue;
+    const std::wstring folder = file.parent_path().wstring().substr(dir.str().size());
+    expected.push_back({ShownName(file), L"http://e.example/" + file.stem().wstring(), folder});
+  }
+  std::vector<size_t> seen;
+  {
+    PumpObserver observer([&] {
+      const size_t n = form().rows.size();
+      if (seen.empty() || seen.back() != n) seen.push_back(n);
+    });
+    form().OpenFolder(dir.str());
+  }
+  EXPECT_EQ(Rows(), expected);
+  EXPECT_EQ(seen, rowsAtPumps);
+}
+
 // What the list shows as its pointer when the system asks.
 HCURSOR PointerShownBy(HWND window) {
   SetCursor(LoadCursorW(nullptr, IDC_IBEAM));
