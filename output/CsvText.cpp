@@ -310,6 +310,23 @@ bool WriteCsvFile(const ColumnCaptions& captions, const std::vector<UrlEntry>& r
   return WriteFields(captions, rows, utf8, out) == Outcome::kWritten;
 }
 
+bool CsvFileStartsOver(const ColumnCaptions& captions, const std::vector<UrlEntry>& rows, unsigned ansiCodePage) {
+  CodePageTable table(ansiCodePage);
+  if (!table.KeepsAscii()) return false;
+  // The units WriteFields would give to the table, without the writing.
+  bool misfit = false;
+  const auto field = [&](std::wstring_view f) {
+    for (size_t i = 0; i < f.size() && !misfit; ++i) {
+      if (static_cast<uint32_t>(f[i]) < 0x80) continue;
+      char bytes[4];
+      char* p = bytes;
+      misfit = !table.Put(f, i, p);
+    }
+  };
+  ForEachField(captions, rows, field, [](const wchar_t*) {});
+  return misfit;
+}
+
 std::string BuildCsvFile(const ColumnCaptions& captions, const std::vector<UrlEntry>& rows, unsigned ansiCodePage) {
   std::string out;
   const bool written = WriteCsvFile(
