@@ -289,6 +289,7 @@ class Walker {
       Deliver(job);
       return;
     }
+    if (batch_.capacity() == 0) batch_.reserve(kReadBatchSize);
     batch_.push_back(std::move(job));
     if (batch_.size() >= kReadBatchSize) pool_.Submit(std::exchange(batch_, {}), [&](ReadJob& done) { Deliver(done); });
   }

@@ -213,7 +213,8 @@ struct ShortcutUrlParser::State {
     }
   };
 
-  explicit State(unsigned cp) : codePage(cp) {}
+  // Room for a header and a usual URL, so the token grows once at most.
+  explicit State(unsigned cp) : codePage(cp) { token.kept.reserve(64); }
 
   unsigned codePage;
   Encoding encoding = Encoding::kUnknown;
