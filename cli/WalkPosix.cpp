@@ -279,7 +279,11 @@ class Walker {
     job.name = name;
     job.knownRegular = type == DT_REG && !linked;
     job.checkInside = checkInside;
-    job.found.path = path_;
+    if (!sparePaths_.empty()) {
+      job.found.path = std::move(sparePaths_.back());
+      sparePaths_.pop_back();
+    }
+    job.found.path.assign(path_);
     job.found.name = NameOfShortcut(path_);
     // Bytes kept for the audit would wait in the pool's queue, up to its
     // thousands of jobs at the reader's bound each: gigabytes for a share
@@ -300,6 +304,8 @@ class Walker {
       events_.Warn(job.found.path, job.warning);
     }
     events_.Found(std::move(job.found));
+    // Most lists do not keep the path: its storage serves a later file.
+    if (job.found.path.capacity() > 32 && sparePaths_.size() < kBatch) sparePaths_.push_back(std::move(job.found.path));
     // The folder closes with its last job, here rather than under the pool's lock.
     job.name = nullptr;
     job.folder.reset();
@@ -351,6 +357,7 @@ class Walker {
   std::wstring path_;
   std::string buffer_;  // the read buffer when there is no pool
   std::vector<ReadJob> batch_;  // files met but not yet handed to the pool
+  std::vector<std::wstring> sparePaths_;
   const unsigned codePage_ = SystemAnsiCodePage();
   // Natively a read costs a few microseconds: batches of this size keep the
   // readers' and the walk's waits for each other (a system call and a thread
