@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <cstring>
 #include <cwchar>
-#include <memory>
 #include <string>
 #include <string_view>
 
@@ -216,31 +215,6 @@ struct ShortcutUrlParser::State {
 
   // Room for a header and a usual URL, so the token grows once at most.
   explicit State(unsigned cp) : codePage(cp) { token.kept.reserve(64); }
-
-  // A walk parses a shortcut every few microseconds: each thread keeps the
-  // state of its last parser, with the token's storage, for the next file.
-  static std::unique_ptr<State>& Spare() {
-    thread_local std::unique_ptr<State> spare;
-    return spare;
-  }
-  // As new for another file, keeping the token's storage unless it grew
-  // large for a long value.
-  void Restart(unsigned cp) {
-    std::wstring kept = std::move(token.kept);
-    *this = State(cp, Bare{});
-    if (kept.capacity() <= 1024) {
-      kept.clear();
-      token.kept = std::move(kept);
-    } else {
-      token.kept.reserve(64);
-    }
-  }
-
- private:
-  struct Bare {};
-  State(unsigned cp, Bare) : codePage(cp) {}
-
- public:
 
   unsigned codePage;
   Encoding encoding = Encoding::kUnknown;
@@ -473,22 +447,8 @@ struct ShortcutUrlParser::State {
   }
 };
 
-ShortcutUrlParser::ShortcutUrlParser(unsigned ansiCodePage) {
-  if (std::unique_ptr<State>& spare = State::Spare()) {
-    state_ = spare.release();
-    state_->Restart(ansiCodePage);
-  } else {
-    state_ = new State(ansiCodePage);
-  }
-}
-ShortcutUrlParser::~ShortcutUrlParser() {
-  std::unique_ptr<State>& spare = State::Spare();
-  if (!spare) {
-    spare.reset(state_);
-  } else {
-    delete state_;
-  }
-}
+ShortcutUrlParser::ShortcutUrlParser(unsigned ansiCodePage) : state_(new State(ansiCodePage)) {}
+ShortcutUrlParser::~ShortcutUrlParser() { delete state_; }
 void ShortcutUrlParser::Feed(std::string_view bytes, bool last) { state_->Feed(bytes, last); }
 bool ShortcutUrlParser::Settled() const { return state_->Settled(); }
 std::wstring ShortcutUrlParser::Finish() { return state_->Finish(); }
