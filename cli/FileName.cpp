@@ -12,12 +12,16 @@ std::wstring DecodeFileName(std::string_view bytes, bool* valid) {
 
 void AppendFileName(std::wstring& out, std::string_view bytes, bool* valid) {
   if (valid) *valid = true;
-  out.reserve(out.size() + bytes.size());
+  // No byte gives more than one unit: a four-byte sequence gives at most two.
+  const size_t start = out.size();
+  out.resize(start + bytes.size());
+  wchar_t* const first = out.data() + start;
+  wchar_t* w = first;
   const auto byte = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
   for (size_t i = 0; i < bytes.size();) {
     const unsigned char b = byte(i);
     if (b < 0x80) {
-      out.push_back(static_cast<wchar_t>(b));
+      *w++ = static_cast<wchar_t>(b);
       ++i;
       continue;
     }
@@ -33,22 +37,23 @@ void AppendFileName(std::wstring& out, std::string_view bytes, bool* valid) {
       ok = false;
     if (!ok) {
       if (valid) *valid = false;
-      out.push_back(static_cast<wchar_t>(0xDC00 + b));
+      *w++ = static_cast<wchar_t>(0xDC00 + b);
       ++i;
       continue;
     }
     if constexpr (sizeof(wchar_t) == 2) {
       if (cp >= 0x10000) {
-        out.push_back(static_cast<wchar_t>(0xD800 + ((cp - 0x10000) >> 10)));
-        out.push_back(static_cast<wchar_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+        *w++ = static_cast<wchar_t>(0xD800 + ((cp - 0x10000) >> 10));
+        *w++ = static_cast<wchar_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
       } else {
-        out.push_back(static_cast<wchar_t>(cp));
+        *w++ = static_cast<wchar_t>(cp);
       }
     } else {
-      out.push_back(static_cast<wchar_t>(cp));
+      *w++ = static_cast<wchar_t>(cp);
     }
     i += n;
   }
+  out.resize(start + static_cast<size_t>(w - first));
 }
 
 std::string EncodeFileName(std::wstring_view name) {

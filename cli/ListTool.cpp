@@ -17,6 +17,7 @@
 #include "common/Text.h"
 #include "list/Columns.h"
 #include "list/ScanPaths.h"
+#include "output/CsvText.h"
 
 namespace vorpa::cli {
 namespace {
@@ -163,6 +164,10 @@ class ForwardSink : public Sink {
 
 int RewindsAhead(Format format, const RowSet& set, const FormatContext& context) {
   if (format != Format::kCsv) return 0;
+  // The plain list is the window's file, whose one new start can be foreseen
+  // without making the bytes twice.
+  if (!context.audit && !context.check)
+    return CsvFileStartsOver(context.captions, set.rows, context.csvCodePage) ? 1 : 0;
   CountingSink dry;
   return WriteFormat(format, set, context, dry) ? dry.rewinds() : 0;
 }

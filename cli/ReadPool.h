@@ -36,7 +36,9 @@ class ReadPool {
  public:
   using ReadBatch = std::vector<Job>;
   using ReadFn = std::function<void(Job&, Scratch&)>;
-  ReadPool(unsigned threads, ReadFn read) : read_(std::move(read)) {
+  // maxQueued bounds the batches waiting to be handed on: memory, and the
+  // folders kept open for pending reads.
+  ReadPool(unsigned threads, ReadFn read, size_t maxQueued = 64) : read_(std::move(read)), maxQueued_(maxQueued) {
     for (unsigned i = 0; i < threads; ++i) threads_.emplace_back([this] { Work(); });
   }
   // Batches not yet taken are dropped: a reader finishes the batch it has.
@@ -54,7 +56,7 @@ class ReadPool {
   template <class Deliver>
   void Submit(ReadBatch&& batch, Deliver&& deliver) {
     std::unique_lock<std::mutex> lock(mutex_);
-    while (jobs_.size() >= kMaxQueued) DeliverFront(lock, deliver, true);
+    while (jobs_.size() >= maxQueued_) DeliverFront(lock, deliver, true);
     jobs_.push_back(std::make_unique<Pending>(Pending{std::move(batch), false}));
     wanted_.notify_one();
     DeliverReady(lock, deliver);
@@ -78,8 +80,6 @@ class ReadPool {
     ReadBatch batch;
     bool done;
   };
-  // Bounds memory and the folders kept open for pending reads.
-  static constexpr size_t kMaxQueued = 64;
 
   template <class Deliver>
   void DeliverReady(std::unique_lock<std::mutex>& lock, Deliver& deliver) {
@@ -113,6 +113,7 @@ class ReadPool {
   }
 
   ReadFn read_;
+  const size_t maxQueued_;
   std::mutex mutex_;
   std::condition_variable wanted_, finished_;
   std::deque<std::unique_ptr<Pending>> jobs_;

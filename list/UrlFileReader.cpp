@@ -23,6 +23,10 @@ constexpr std::size_t kValueLengthWrap = 65536;
 // a header or a comment mark, inside the brackets, around a value.
 inline bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\v'; }
 
+// A character of a piece: bytes (ASCII pieces) or decoded text.
+inline wchar_t Wide(char c) { return static_cast<wchar_t>(static_cast<unsigned char>(c)); }
+inline wchar_t Wide(wchar_t c) { return c; }
+
 // The names we look for are ASCII, so folding ASCII letters is enough; it
 // also keeps the answer independent of the C library's locale.
 bool NameIs(std::wstring_view name, std::string_view ascii) {
@@ -175,6 +179,31 @@ struct ShortcutUrlParser::State {
       }
       if (kept.size() < cap) kept.push_back(c);
     }
+    // What Add does for each character of a run, in one go: a URL line is
+    // most of a shortcut, and its characters need no look one at a time.
+    template <class Char>
+    void AddRun(const Char* p, std::size_t n) {
+      std::size_t k = 0;
+      if (!started) {
+        while (k < n && IsBlank(Wide(p[k]))) ++k;
+        if (k == n) return;
+        started = true;
+      }
+      length += n - k;
+      std::size_t end = n;
+      while (end > k && IsBlank(Wide(p[end - 1]))) --end;
+      if (end == k) {
+        trailingBlanks += n - k;
+      } else {
+        trailingBlanks = n - end;
+        lastNonBlank = Wide(p[end - 1]);
+      }
+      if (kept.size() >= cap) return;
+      const std::size_t take = n - k < cap - kept.size() ? n - k : cap - kept.size();
+      const std::size_t at = kept.size();
+      kept.resize(at + take);
+      for (std::size_t j = 0; j < take; ++j) kept[at + j] = Wide(p[k + j]);
+    }
     std::size_t Trimmed() const { return length - trailingBlanks; }
     // The trimmed text when all of it was kept, else nothing.
     bool Whole(std::wstring_view& out) const {
@@ -184,7 +213,8 @@ struct ShortcutUrlParser::State {
     }
   };
 
-  explicit State(unsigned cp) : codePage(cp) {}
+  // Room for a header and a usual URL, so the token grows once at most.
+  explicit State(unsigned cp) : codePage(cp) { token.kept.reserve(64); }
 
   unsigned codePage;
   Encoding encoding = Encoding::kUnknown;
@@ -269,7 +299,21 @@ struct ShortcutUrlParser::State {
         line = Line::kStart;
         continue;
       }
-      const wchar_t c = static_cast<wchar_t>(sizeof(Char) == 1 ? static_cast<unsigned char>(p[i]) : p[i]);
+      if (line == Line::kHeader || line == Line::kKey || line == Line::kValue) {
+        // Up to the character that ends the token (']', '=', a line end or
+        // a NUL), all of it is the token's.
+        const wchar_t stop = line == Line::kHeader ? L']' : line == Line::kKey ? L'=' : L'\n';
+        std::size_t j = i;
+        while (j < n) {
+          const wchar_t d = Wide(p[j]);
+          if (d == stop || d == L'\r' || d == L'\n' || d == L'\0') break;
+          ++j;
+        }
+        token.AddRun(p + i, j - i);
+        i = j;
+        if (i == n) return;
+      }
+      const wchar_t c = Wide(p[i]);
       ++i;
       if (c == L'\r' || c == L'\n') {
         EndLine();

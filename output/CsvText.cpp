@@ -388,6 +388,32 @@ bool WriteCsvFile(const ColumnCaptions& captions, const std::vector<UrlEntry>& r
   return WriteFields(captions, rows, utf8, out) == Outcome::kWritten;
 }
 
+bool CsvFileStartsOver(const ColumnCaptions& captions, const std::vector<UrlEntry>& rows, unsigned ansiCodePage) {
+  CodePageTable table(ansiCodePage);
+  if (!table.KeepsAscii()) return false;
+  // The units WriteFields would give to the table, without the writing.
+  bool misfit = false;
+  const auto field = [&](std::wstring_view f) {
+    const wchar_t* const w = f.data();
+    for (size_t i = 0; i < f.size() && !misfit; ++i) {
+      // ASCII, eight units at a time.
+      while (i + 8 <= f.size()) {
+        uint32_t any = 0;
+        for (size_t k = 0; k < 8; ++k) any |= static_cast<uint32_t>(w[i + k]);
+        if (any >= 0x80) break;
+        i += 8;
+      }
+      if (i == f.size()) break;
+      if (static_cast<uint32_t>(w[i]) < 0x80) continue;
+      char bytes[4];
+      char* p = bytes;
+      misfit = !table.Put(f, i, p);
+    }
+  };
+  ForEachField(captions, rows, field, [](const wchar_t*) {});
+  return misfit;
+}
+
 std::string BuildCsvFile(const ColumnCaptions& captions, const std::vector<UrlEntry>& rows, unsigned ansiCodePage) {
   std::string out;
   const bool written = WriteCsvFile(

@@ -39,6 +39,10 @@ using CsvSink = std::function<bool(std::string_view bytes)>;
 bool WriteCsvFile(const ColumnCaptions& captions, const std::vector<UrlEntry>& rows, unsigned ansiCodePage,
                   const CsvSink& sink, const std::function<bool()>& rewind);
 
+// Whether WriteCsvFile on these rows starts again in UTF-8 (asks `rewind`
+// once): for a sink that cannot take bytes back, found without writing.
+bool CsvFileStartsOver(const ColumnCaptions& captions, const std::vector<UrlEntry>& rows, unsigned ansiCodePage);
+
 // WriteCsvFile's bytes in one string; empty when they could not be made.
 std::string BuildCsvFile(const ColumnCaptions& captions, const std::vector<UrlEntry>& rows, unsigned ansiCodePage);
 

@@ -207,6 +207,7 @@ TEST(CsvFile, StreamedBytesEqualTheWholeTextConverted) {
     EXPECT_EQ(BuildCsvFile(kPlainCaptions, lists[i], kCodePageShiftJis), expected) << i;
     size_t pieces = 0;
     std::string joined;
+    bool startedOver = false;
     ASSERT_TRUE(WriteCsvFile(
         kPlainCaptions, lists[i], kCodePageShiftJis,
         [&](std::string_view piece) {
@@ -216,9 +217,11 @@ TEST(CsvFile, StreamedBytesEqualTheWholeTextConverted) {
         },
         [&] {
           joined.clear();
+          startedOver = true;
           return true;
         }));
     EXPECT_EQ(joined, expected) << i;
+    EXPECT_EQ(CsvFileStartsOver(kPlainCaptions, lists[i], kCodePageShiftJis), startedOver) << i;
     EXPECT_GE(pieces, expected.size() / (256 * 1024)) << "handed on in pieces, not as one block";
   }
 }

@@ -196,6 +196,9 @@ TEST(ListToolRows, FileNamesThatAreNotUtf8StillOpen) {
     bool valid = true;
     const std::wstring w = DecodeFileName(n, &valid);
     EXPECT_EQ(EncodeFileName(w), n);
+    std::wstring path = L"/\x65E5/";  // appended behind a folder, as the walk does
+    AppendFileName(path, n);
+    EXPECT_EQ(path, L"/\x65E5/" + w);
     EXPECT_EQ(valid, n.find_first_of("\xFF\xED\xF8\xFC") == std::string::npos) << n;
   }
 }
