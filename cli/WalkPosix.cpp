@@ -7,6 +7,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -78,8 +79,13 @@ struct Entry {
 // of its files may still hold it after the walk has left it.
 class OpenFolder {
  public:
-  explicit OpenFolder(DIR* dir) : dir_(dir) {}
-  ~OpenFolder() { closedir(dir_); }
+  // `open` counts the folders open at once; only the walk's thread makes and
+  // drops them.
+  OpenFolder(DIR* dir, size_t& open) : dir_(dir), open_(open) { ++open_; }
+  ~OpenFolder() {
+    closedir(dir_);
+    --open_;
+  }
   OpenFolder(const OpenFolder&) = delete;
   OpenFolder& operator=(const OpenFolder&) = delete;
   DIR* dir() const { return dir_; }
@@ -90,8 +96,20 @@ class OpenFolder {
 
  private:
   DIR* dir_;
+  size_t& open_;
   std::string names_;
 };
+
+// How many folders may stay open for reads still to come. A tree of many
+// small folders would otherwise hold one descriptor for each folder with a
+// pending read, thousands of them, and a process limit of 1,024 (or a
+// smaller one) would make later folders and files fail to open. A quarter
+// of the limit leaves room for the readers' files and the output.
+size_t FolderBudget() {
+  struct rlimit limit;
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 1024;
+  return std::clamp<size_t>(static_cast<size_t>(limit.rlim_cur / 4), 4, 1024);
+}
 
 // One shortcut file to read: where it is, and what the read gave.
 struct ReadJob {
@@ -168,7 +186,7 @@ class Walker {
       close(fd);
       return false;
     }
-    Level level{std::make_shared<OpenFolder>(dir), {}, 0, path_.size()};
+    Level level{std::make_shared<OpenFolder>(dir, openFolders_), {}, 0, path_.size()};
     std::string& names = level.folder->names();
     errno = 0;
     while (const dirent* d = readdir(dir)) {
@@ -251,6 +269,7 @@ class Walker {
       }
       if (isFolder) {
         const std::wstring shown = path_;
+        MakeRoomForFolder();
         int fd = openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         struct stat opened;
         if (fd >= 0 && !settings_.followLinks && (fstat(fd, &opened) != 0 || !OpenedInside(fd, opened, path_))) {
@@ -270,6 +289,7 @@ class Walker {
       if (!settings_.recursive) return;
       const std::wstring shown = path_;
       path_ += L'/';
+      MakeRoomForFolder();
       Enter(openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC), shown);
       return;
     }
@@ -296,6 +316,15 @@ class Walker {
     if (batch_.capacity() == 0) batch_.reserve(kBatch);
     batch_.push_back(std::move(job));
     if (batch_.size() >= kBatch) pool_.Submit(std::exchange(batch_, {}), [&](ReadJob& done) { Deliver(done); });
+  }
+
+  // Hands on pending reads, oldest first, until their folders are closed
+  // enough to open one more. The folders being walked stay open.
+  void MakeRoomForFolder() {
+    if (openFolders_ < folderBudget_) return;
+    if (!batch_.empty()) pool_.Submit(std::exchange(batch_, {}), [&](ReadJob& done) { Deliver(done); });
+    while (openFolders_ >= folderBudget_ && pool_.DeliverNext([&](ReadJob& done) { Deliver(done); })) {
+    }
   }
 
   void Deliver(ReadJob& job) {
@@ -351,6 +380,8 @@ class Walker {
  private:
   const WalkSettings& settings_;
   WalkEvents& events_;
+  size_t openFolders_ = 0;
+  const size_t folderBudget_ = FolderBudget();
   std::vector<Level> stack_;
   std::set<std::pair<dev_t, ino_t>> visited_;
   std::string realRoot_;

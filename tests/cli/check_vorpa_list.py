@@ -7,6 +7,7 @@ import html.parser
 import io
 import json
 import os
+import resource
 import shutil
 import stat
 import subprocess
@@ -252,6 +253,22 @@ def loops_are_walked_once():
     os.symlink("/etc", os.path.join(loop, "b", "out"))  # a way out, not followed
     p = run("-r", "--format", "json", loop, check_rc=0)
     assert [d["url"] for d in json.loads(p.stdout)] == ["https://x/", "https://y/"], p.stdout
+
+
+@check
+def many_small_folders_fit_a_small_descriptor_limit():
+    # Pending reads keep their folders open; with one shortcut a folder a
+    # walk would hold far more folders than a limit of 64 descriptors allows.
+    tree = os.path.join(WORK, "many-folders")
+    for i in range(400):
+        shortcut(os.path.join(tree, f"{i:03}", "s.url"), f"https://s{i}/")
+
+    def small_limit():
+        resource.setrlimit(resource.RLIMIT_NOFILE, (64, 64))
+
+    p = subprocess.run([TOOL, "-r", "--format", "json", tree], capture_output=True, timeout=120, preexec_fn=small_limit)
+    assert p.returncode == 0, p.stderr.decode(errors="replace")[:400]
+    assert [d["url"] for d in json.loads(p.stdout)] == [f"https://s{i}/" for i in range(400)]
 
 
 @check
