@@ -4,6 +4,8 @@
 // observer of the message pump steps of a running walk.
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -108,6 +110,30 @@ class PumpObserver {
   std::atomic<bool> stop_{false};
   std::atomic<bool> done_{false};
   std::thread sender_;
+};
+
+// The rows the list was told of at each step of the walk's pump. Each step
+// gives the list its new count without repainting the rest (the flag that
+// tells it from a full refresh), so the steps are seen exactly, where a
+// message from another thread can miss a step that comes quickly.
+class PumpSteps {
+ public:
+  explicit PumpSteps(HWND list) : list_(list) { SetWindowSubclass(list_, Proc, 1, reinterpret_cast<DWORD_PTR>(this)); }
+  ~PumpSteps() { RemoveWindowSubclass(list_, Proc, 1); }
+  PumpSteps(const PumpSteps&) = delete;
+  PumpSteps& operator=(const PumpSteps&) = delete;
+  // The counts, each once, in order.
+  const std::vector<size_t>& counts() const { return counts_; }
+
+ private:
+  static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
+    auto* self = reinterpret_cast<PumpSteps*>(data);
+    if (msg == LVM_SETITEMCOUNT && (lp & LVSICF_NOINVALIDATEALL) && (self->counts_.empty() || self->counts_.back() != wp))
+      self->counts_.push_back(wp);
+    return DefSubclassProc(hwnd, msg, wp, lp);
+  }
+  HWND list_;
+  std::vector<size_t> counts_;
 };
 
 }  // namespace vorpa::test
