@@ -79,20 +79,50 @@ bool Load(const std::wstring& path, Image& image) {
   return true;
 }
 
-// Every DLL the loader maps at start, and those it maps on first call.
+std::string Lower(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(), [](char c) { return static_cast<char>(tolower(c)); });
+  return s;
+}
+
+// Every DLL the loader maps at start.
 std::vector<std::string> ImportedDlls(const Image& image) {
   std::vector<std::string> names;
   if (size_t o = image.Offset(image.Directory(IMAGE_DIRECTORY_ENTRY_IMPORT).VirtualAddress)) {
     for (const IMAGE_IMPORT_DESCRIPTOR* d; (d = image.At<IMAGE_IMPORT_DESCRIPTOR>(o)) && d->Name; o += sizeof *d)
-      names.push_back(image.StringAt(d->Name));
+      names.push_back(Lower(image.StringAt(d->Name)));
   }
+  return names;
+}
+
+// A delay-import record: addresses relative to the image, each of them inside
+// it, naming a DLL.
+bool IsDelayDescriptor(const Image& image, const IMAGE_DELAYLOAD_DESCRIPTOR& d) {
+  if (d.Attributes.AllAttributes != 1 || !d.DllNameRVA) return false;
+  for (DWORD rva : {d.DllNameRVA, d.ModuleHandleRVA, d.ImportAddressTableRVA, d.ImportNameTableRVA})
+    if (!image.Offset(rva)) return false;
+  const std::string name = Lower(image.StringAt(d.DllNameRVA));
+  return name.size() > 4 && name.compare(name.size() - 4, 4, ".dll") == 0;
+}
+
+// Every DLL the program maps on first call. Microsoft's linker lists them in
+// the delay-import directory; GNU ld leaves that entry empty, so without it
+// the sections are searched for the records the delay-load helper reads.
+std::vector<std::string> DelayLoadedDlls(const Image& image) {
+  std::vector<std::string> names;
   if (size_t o = image.Offset(image.Directory(IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT).VirtualAddress)) {
     for (const IMAGE_DELAYLOAD_DESCRIPTOR* d; (d = image.At<IMAGE_DELAYLOAD_DESCRIPTOR>(o)) && d->DllNameRVA;
          o += sizeof *d)
-      names.push_back(image.StringAt(d->DllNameRVA));
+      names.push_back(Lower(image.StringAt(d->DllNameRVA)));
+    return names;
   }
-  for (std::string& n : names)
-    std::transform(n.begin(), n.end(), n.begin(), [](char c) { return static_cast<char>(tolower(c)); });
+  for (WORD i = 0; i < image.file->NumberOfSections; ++i) {
+    const IMAGE_SECTION_HEADER& s = image.sections[i];
+    for (size_t o = s.PointerToRawData; o + sizeof(IMAGE_DELAYLOAD_DESCRIPTOR) <= s.PointerToRawData + s.SizeOfRawData;
+         o += sizeof(DWORD)) {
+      const auto* d = image.At<IMAGE_DELAYLOAD_DESCRIPTOR>(o);
+      if (d && IsDelayDescriptor(image, *d)) names.push_back(Lower(image.StringAt(d->DllNameRVA)));
+    }
+  }
   return names;
 }
 
@@ -159,8 +189,16 @@ TEST(ProductImage, IsHardenedImportsOnlySystemDllsAndRunsAsInvoker) {
     EXPECT_EQ(image.file->Characteristics & IMAGE_FILE_RELOCS_STRIPPED, 0);
     EXPECT_GT(image.Directory(IMAGE_DIRECTORY_ENTRY_BASERELOC).Size, 0u);
 
-    const std::vector<std::string> dlls = ImportedDlls(image);
-    EXPECT_FALSE(dlls.empty());
+    const std::vector<std::string> atStart = ImportedDlls(image), onFirstCall = DelayLoadedDlls(image);
+    EXPECT_FALSE(atStart.empty());
+    // Not needed before the window's first paint: mapped on first call,
+    // after the program has restricted the DLL search.
+    for (const char* dll : {"comdlg32.dll", "oleaut32.dll", "shell32.dll", "shlwapi.dll"}) {
+      EXPECT_EQ(std::count(onFirstCall.begin(), onFirstCall.end(), dll), 1) << dll << " is not delay-loaded";
+      EXPECT_EQ(std::count(atStart.begin(), atStart.end(), dll), 0) << dll << " is mapped at start";
+    }
+    std::vector<std::string> dlls = atStart;
+    dlls.insert(dlls.end(), onFirstCall.begin(), onFirstCall.end());
     for (const std::string& dll : dlls) {
       const bool known =
           std::any_of(std::begin(kKnownDlls), std::end(kKnownDlls), [&](const char* k) { return dll == k; });
